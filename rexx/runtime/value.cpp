@@ -1,0 +1,250 @@
+// The value record: construction, release, ownership changes, string and integer forms,
+// classification, RXSTRING conversions and the logical-value rule. (The whole-number rule needs
+// the decimal conversion and lives in number.cpp.)
+#include "rexx/runtime/value.h"
+
+#include <cstring>
+
+#include "rexx/host/error.h"
+#include "rexx/host/memory.h"
+
+namespace ketra {
+
+namespace {
+
+// Location codes of this file's memory-full reports.
+constexpr int kLocMakeValue = 301;
+constexpr int kLocStartString = 302;
+
+void check_length(std::size_t n, int location) {
+    if (n > kMaxStringLength) memory_full(location, kPoolImplementationLimit);
+}
+
+// A fresh owned buffer of n characters (n > kInlineMax), NUL-terminated for C callers.
+char* new_buffer(std::size_t n) {
+    char* p = static_cast<char*>(allocate(n + 1));
+    p[n] = '\0';
+    return p;
+}
+
+}  // namespace
+
+Value make_value(const char* bytes, std::size_t length, bool copy) {
+    check_length(length, kLocMakeValue);
+    Value v{};
+    v.length = static_cast<std::uint32_t>(length);
+    if (length <= kInlineMax) {
+        if (length) std::memcpy(v.data.chars, bytes, length);
+    } else if (copy) {
+        char* p = new_buffer(length);
+        std::memcpy(p, bytes, length);
+        v.data.ptr = p;
+        v.flags = kOwned;
+    } else {
+        v.data.ptr = bytes;
+    }
+    v.flags |= classify_chars(chars_of(v), length);
+    return v;
+}
+
+std::size_t format_integer(std::int32_t n, char* buf) {
+    char tmp[12];
+    std::size_t len = 0;
+    std::uint32_t mag = n < 0 ? 0u - static_cast<std::uint32_t>(n) : static_cast<std::uint32_t>(n);
+    do {
+        tmp[len++] = static_cast<char>('0' + mag % 10);
+        mag /= 10;
+    } while (mag);
+    std::size_t out = 0;
+    if (n < 0) buf[out++] = '-';
+    while (len) buf[out++] = tmp[--len];
+    return out;
+}
+
+Value make_integer(std::int64_t n) {
+    if (n >= -kMaxInteger && n <= kMaxInteger)
+        return integer_constant(static_cast<std::int32_t>(n));
+    char buf[24];
+    std::size_t len = 0;
+    char tmp[24];
+    std::uint64_t mag = n < 0 ? 0u - static_cast<std::uint64_t>(n) : static_cast<std::uint64_t>(n);
+    do {
+        tmp[len++] = static_cast<char>('0' + mag % 10);
+        mag /= 10;
+    } while (mag);
+    std::size_t out = 0;
+    if (n < 0) buf[out++] = '-';
+    while (len) buf[out++] = tmp[--len];
+    Value v = make_value(buf, out, true);
+    return v;
+}
+
+char* start_string(Value& v, std::size_t n) {
+    check_length(n, kLocStartString);
+    v = Value{};
+    v.length = static_cast<std::uint32_t>(n);
+    if (n <= kInlineMax) return v.data.chars;
+    char* p = new_buffer(n);
+    v.data.ptr = p;
+    v.flags = kOwned;
+    return p;
+}
+
+void shorten(Value& v, std::size_t n) {
+    if (v.flags & kInteger) string_of(v);
+    if (n >= v.length) return;
+    if (v.length > kInlineMax && n <= kInlineMax) {
+        const char* old = v.data.ptr;
+        bool owned = v.flags & kOwned;
+        char tmp[kInlineMax];
+        if (n) std::memcpy(tmp, old, n);
+        if (owned) release(const_cast<char*>(old));
+        std::memcpy(v.data.chars, tmp, kInlineMax);
+        v.flags &= static_cast<std::uint8_t>(~(kOwned | kBorrowed));
+    } else if (v.length > kInlineMax && (v.flags & kOwned)) {
+        const_cast<char*>(v.data.ptr)[n] = '\0';
+    }
+    v.length = static_cast<std::uint32_t>(n);
+    v.flags &= static_cast<std::uint8_t>(~(kWhole | kNumber | kClassified | kAbsent));
+}
+
+void release(Value& v) {
+    if ((v.flags & kOwned) && v.length > kInlineMax) release(const_cast<char*>(v.data.ptr));
+    v = kNullString;
+}
+
+Value borrow(const Value& v) {
+    Value c = v;
+    if ((c.flags & kOwned) && c.length > kInlineMax) {
+        c.flags = static_cast<std::uint8_t>((c.flags & ~kOwned) | kBorrowed);
+    }
+    return c;
+}
+
+Value copy_value(const Value& v) {
+    Value c = v;
+    if (!(v.flags & kInteger) && v.length > kInlineMax) {
+        char* p = new_buffer(v.length);
+        std::memcpy(p, v.data.ptr, v.length);
+        c.data.ptr = p;
+        c.flags = static_cast<std::uint8_t>((c.flags & ~kBorrowed) | kOwned);
+    }
+    return c;
+}
+
+void make_private(Value& v) {
+    if (!(v.flags & kBorrowed)) return;
+    v = copy_value(v);
+}
+
+std::string_view string_of(Value& v) {
+    if (v.flags & kInteger) {
+        char buf[16];
+        std::size_t len = format_integer(v.data.integer, buf);
+        std::uint8_t keep = kWhole | kNumber | kClassified;
+        char* p = start_string(v, len);
+        std::memcpy(p, buf, len);
+        v.flags |= keep;
+    }
+    return {chars_of(v), v.length};
+}
+
+bool small_integer(const Value& v, std::int32_t& out) {
+    if (v.flags & kInteger) {
+        out = v.data.integer;
+        return true;
+    }
+    if (v.flags & kClassified) {
+        if (!(v.flags & kWhole)) return false;
+    } else if (v.length == 0 || v.length > 10) {
+        return false;
+    }
+    const char* p = chars_of(v);
+    std::size_t n = v.length;
+    std::size_t i = 0;
+    bool neg = false;
+    if (n && p[0] == '-') {
+        neg = true;
+        i = 1;
+    }
+    std::size_t digits = n - i;
+    if (digits < 1 || digits > 9) return false;
+    if (p[i] == '0' && (digits > 1 || neg)) return false;
+    std::int32_t r = 0;
+    for (; i < n; ++i) {
+        unsigned d = static_cast<unsigned char>(p[i]) - '0';
+        if (d > 9) return false;
+        r = r * 10 + static_cast<std::int32_t>(d);
+    }
+    out = neg ? -r : r;
+    return true;
+}
+
+void to_integer_form(Value& v) {
+    if (v.flags & kInteger) return;
+    std::int32_t n;
+    if (!(classification(v) & kWhole) || !small_integer(v, n)) return;
+    release(v);
+    v = integer_constant(n);
+}
+
+std::uint8_t classify_chars(const char* p, std::size_t n) {
+    std::size_t i = 0;
+    // Integer syntax first: the common case of short literals and loop counters.
+    {
+        std::size_t j = 0;
+        bool neg = false;
+        if (n && p[0] == '-') {
+            neg = true;
+            j = 1;
+        }
+        std::size_t digits = 0;
+        while (j < n && p[j] >= '0' && p[j] <= '9') ++j, ++digits;
+        if (j == n && digits >= 1 && digits <= 9 && !(p[neg ? 1 : 0] == '0' && (digits > 1 || neg)))
+            return kWhole | kNumber | kClassified;
+    }
+    while (i < n && p[i] == ' ') ++i;
+    if (i < n && (p[i] == '+' || p[i] == '-')) {
+        ++i;
+        while (i < n && p[i] == ' ') ++i;
+    }
+    std::size_t digits = 0;
+    while (i < n && p[i] >= '0' && p[i] <= '9') ++i, ++digits;
+    if (i < n && p[i] == '.') {
+        ++i;
+        while (i < n && p[i] >= '0' && p[i] <= '9') ++i, ++digits;
+    }
+    if (!digits) return kClassified;
+    if (i < n && (p[i] == 'e' || p[i] == 'E')) {
+        ++i;
+        if (i < n && (p[i] == '+' || p[i] == '-')) ++i;
+        std::size_t ed = 0;
+        while (i < n && p[i] >= '0' && p[i] <= '9') ++i, ++ed;
+        if (ed < 1 || ed > 9) return kClassified;
+    }
+    while (i < n && p[i] == ' ') ++i;
+    return i == n ? kNumber | kClassified : kClassified;
+}
+
+Value from_rxstring(const char* ptr, unsigned long length, bool copy) {
+    if (!ptr) return kAbsentValue;
+    return make_value(ptr, length, copy);
+}
+
+StringRef to_rxstring(Value& v) {
+    if (v.flags & kAbsent) return {0, nullptr};
+    std::string_view s = string_of(v);
+    return {static_cast<unsigned long>(s.size()), s.data()};
+}
+
+int logical_value(const Value& v) {
+    if (v.flags & kInteger) {
+        if (v.data.integer == 0 || v.data.integer == 1) return v.data.integer;
+    } else if (v.length == 1 && !(v.flags & kAbsent)) {
+        char c = v.data.chars[0];
+        if (c == '0' || c == '1') return c - '0';
+    }
+    error(34);
+}
+
+}  // namespace ketra

@@ -1,0 +1,79 @@
+// Halt requests and halt checks: RexxSetHalt, the countdown that decides which checks poll,
+// the RXHLT exit, and RexxSetTrace.
+#include "rexx/host/halt.h"
+
+#include "platform/lock.h"
+#include "rexx/host/error.h"
+#include "rexx/host/session.h"
+#include "rexxsaa.h"
+
+namespace ketra {
+
+namespace {
+
+// One poll: a pending RexxSetHalt request, else the RXHLT exit.
+void poll(ExecInstance* inst) {
+    if (g_lib.halt_pending) {
+        g_lib.halt_pending = false;
+        g_lib.halt_raised = true;
+        return;
+    }
+    ExitEntry handler = inst->exits[RXHLT].handler;
+    if (!handler) return;
+    RXHLTTST_PARM parm{};
+    Activation* activation = g_lib.activation;
+    LONG rc;
+    {
+        platform::ApiUnlock unlocked;
+        rc = handler(RXHLT, RXHLTTST, reinterpret_cast<PEXIT>(&parm));
+    }
+    g_lib.current = inst;
+    g_lib.activation = activation;
+    if (rc == -1) error(48);
+    if (parm.rxhlt_flags.rxfhhalt) g_lib.halt_raised = true;
+}
+
+}  // namespace
+
+bool halt_check(ExecInstance* inst) {
+    if (inst->run_flags & kRunHaltChecksOff) {
+        g_lib.halt_raised = false;
+        return false;
+    }
+    {
+        // Other threads' API calls get in here, between clauses.
+        Activation* activation = g_lib.activation;
+        {
+            platform::ApiUnlock unlocked;
+        }
+        g_lib.current = inst;
+        g_lib.activation = activation;
+    }
+    if (--inst->halt_countdown >= 1) {
+        g_lib.halt_raised = false;
+        return false;
+    }
+    inst->halt_countdown = inst->halt_reload;
+    poll(inst);
+    bool halted = g_lib.halt_raised;
+    g_lib.halt_raised = false;
+    return halted;
+}
+
+}  // namespace ketra
+
+using namespace ketra;
+
+extern "C" KETRA_EXPORT APIRET APIENTRY RexxSetHalt(LONG, LONG) {
+    ensure_library_started();
+    platform::ApiLockGuard lock;
+    g_lib.halt_pending = true;
+    return 0;
+}
+
+extern "C" KETRA_EXPORT LONG APIENTRY RexxSetTrace(LONG, LONG) {
+    ensure_library_started();
+    platform::ApiLockGuard lock;
+    if (!g_lib.current || !g_lib.activation) return -1;
+    return apply_trace_request(g_lib.current, "?R") ? 0 : 1;
+}

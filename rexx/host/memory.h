@@ -50,3 +50,23 @@ char* copy_string(const char* text, std::size_t length);
 char* copy_string(const char* text);
 
 }  // namespace ketra
+
+namespace ketra {
+
+// A standard allocator over `allocate`, so that containers of the library report exhaustion
+// as REXX error 5 instead of throwing std::bad_alloc.
+template <class T>
+struct RexxAllocator {
+    using value_type = T;
+    RexxAllocator() noexcept = default;
+    template <class U>
+    RexxAllocator(const RexxAllocator<U>&) noexcept {}
+    T* allocate(std::size_t n) { return static_cast<T*>(::ketra::allocate(n * sizeof(T))); }
+    void deallocate(T* p, std::size_t) noexcept { ::ketra::release_if(p); }
+    template <class U>
+    bool operator==(const RexxAllocator<U>&) const noexcept {
+        return true;
+    }
+};
+
+}  // namespace ketra

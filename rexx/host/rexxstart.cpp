@@ -199,6 +199,7 @@ int internal_rexxsaa(ExecInstance* inst, LONG argc, PRXSTRING argv, PCSZ name, P
         inst->file_handle = -1;
     }
     release_source(inst);
+    inst->program.reset();
     if (inst->io_window && !inst->exits[RXSIO].handler && inst->bounds_messages && inst->program_name)
         write_bounds_message("TPX699: %s execution ended.\n", inst->program_name);
     release_if(inst->program_name);

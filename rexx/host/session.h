@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 #include "rexx/host/condition.h"
 #include "rexxsaa.h"
@@ -17,7 +18,13 @@ namespace ketra {
 struct ExecInstance;
 struct Activation;  // one level of the interpreter's call stack
 struct Value;
-struct Image;       // a loaded compiled image
+struct Program;     // the compiled program of a run
+
+// Releases a compiled program with the values its tables own.
+struct ProgramDeleter {
+    void operator()(Program* program) const;
+};
+using ProgramPtr = std::unique_ptr<Program, ProgramDeleter>;
 
 // One entry per thread that uses the interface.
 struct TaskEntry {
@@ -107,7 +114,7 @@ struct ExecInstance {
     const char* source_pos;
     bool source_in_store;
 
-    Image* image;               // a supplied or produced image
+    ProgramPtr program;         // the compiled program (produced or loaded from an image)
     const unsigned char* image_bytes;  // an image handed in by the caller, not yet loaded
     std::size_t image_size;
     int file_handle;            // open program file while the source is read; -1 otherwise

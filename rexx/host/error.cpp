@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <string>
 
+#include <unistd.h>
+
 #include "platform/lock.h"
 #include "platform/notify.h"
 #include "rexx/host/memory.h"
@@ -101,7 +103,10 @@ InnerRecovery::~InnerRecovery() { --g_lib.inner_recovery; }
 void error(int n) {
     g_lib.last_error = n;
     if (g_lib.in_error) {
-        message("REXX Error 156: Recursion in error handler, interpreter terminating");
+        // Straight to standard error: the message writer is what failed.
+        static constexpr char kLine[] =
+            "REXX Error 156: Recursion in error handler, interpreter terminating\n";
+        [[maybe_unused]] ssize_t w = ::write(STDERR_FILENO, kLine, sizeof kLine - 1);
         fatal("Error 156: error() recursion, terminating");
     }
     g_lib.in_error = true;

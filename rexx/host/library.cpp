@@ -6,7 +6,6 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
-#include "platform/memory.h"
 #include "rexx/host/memory.h"
 #include "rexx/host/options.h"
 #include "rexx/host/hooks.h"
@@ -26,7 +25,7 @@ TaskEntry* find_task(long thread_id) {
 
 TaskEntry* find_or_create_task(long thread_id) {
     if (TaskEntry* e = find_task(thread_id)) return e;
-    auto* e = static_cast<TaskEntry*>(platform::global_alloc(sizeof(TaskEntry), true));
+    auto* e = static_cast<TaskEntry*>(try_allocate_zeroed(sizeof(TaskEntry)));
     if (!e) return nullptr;
     e->thread_id = thread_id;
     e->next = g_lib.tasks;
@@ -39,7 +38,7 @@ void release_task(TaskEntry* entry) {
         if (*p == entry) {
             *p = entry->next;
             release_thread_registrations(entry);
-            platform::global_free(entry);
+            release_if(entry);
             return;
         }
     }

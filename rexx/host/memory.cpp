@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "rexx/host/error.h"
-#include "rexx/host/memory_testing.h"
+#include "rexx/host/testing_hooks.h"
 #include "rexx/host/session.h"
 
 namespace ketra {
@@ -81,7 +81,23 @@ char* copy_string(const char* text, std::size_t length) {
 char* copy_string(const char* text) { return copy_string(text, std::strlen(text)); }
 
 namespace testing {
+
 void fail_allocations_after(long n) { g_allowed = n; }
+
+namespace {
+constinit RunObserver g_observer = nullptr;
+constinit void* g_observer_context = nullptr;
+}  // namespace
+
+void set_run_observer(RunObserver observer, void* context) {
+    g_observer = observer;
+    g_observer_context = context;
+}
+
+void notify_run_observer(ExecInstance* inst) {
+    if (g_observer) g_observer(inst, g_observer_context);
+}
+
 }  // namespace testing
 
 }  // namespace ketra

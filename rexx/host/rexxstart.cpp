@@ -11,6 +11,7 @@
 #include "rexx/host/error.h"
 #include "rexx/host/hooks.h"
 #include "rexx/host/memory.h"
+#include "rexx/host/testing_hooks.h"
 #include "rexx/host/options.h"
 #include "rexx/host/program.h"
 #include "rexx/host/run_values.h"
@@ -178,6 +179,7 @@ int internal_rexxsaa(ExecInstance* inst, LONG argc, PRXSTRING argv, PCSZ name, P
             translate_program(inst);
             if (instore && !instore[1].strptr) give_in_store_image(inst, &instore[1]);
         }
+        testing::notify_run_observer(inst);
         if (inst->mode & kModeTranslateOnly) {
             if (!instore) store_file_image(inst);
         } else {

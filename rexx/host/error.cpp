@@ -11,6 +11,7 @@
 
 #include "platform/lock.h"
 #include "platform/notify.h"
+#include "rexx/host/hooks.h"
 #include "rexx/host/memory.h"
 #include "rexx/host/output.h"
 #include "rexx/host/session.h"
@@ -145,9 +146,8 @@ void error(int n) {
         message("Error %d in REXX program: %s", n, text);
         unwind(n);
     }
-    // An activation without line information for its failing clause.
-    message("Error %d in %s: %s", n, program_name_of(inst), text);
-    unwind(n);
+    // Traps, the traceback and the unwind to the interpreter loop belong to the interpreter.
+    interpreter_error(inst, n, text);
 }
 
 void memory_full(int location, int pool) {

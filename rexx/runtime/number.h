@@ -1,0 +1,73 @@
+// The decimal working form of a number and the operations on it that do not compute: conversion
+// from a string (with truncation to precision + 1 digits), rounding, removal of trailing zeros,
+// layout as a string under NUMERIC FORM, and the library's working areas. Used by the operators
+// (arith.cpp) and by the built-in functions that take numbers apart (FORMAT, TRUNC, D2X, ...).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "rexx/runtime/numeric.h"
+#include "rexx/runtime/value.h"
+
+namespace ketra {
+
+// value = sign * 0.d[0]d[1]...d[n-1] * 10^exp. Zero has n == 0. Digits are 0..9, the first one
+// nonzero; trailing zeros are significant (1.50 has three digits).
+struct Decimal {
+    int sign = 1;
+    std::int32_t n = 0;
+    std::int64_t exp = 0;
+    std::uint8_t* d = nullptr;
+};
+
+// Exponent range of a result (the exponent of the working form).
+inline constexpr std::int64_t kMaxExponent = 999999999;
+
+// Converts the characters to the working form at precision p: at most p + 1 significant digits
+// are kept (dropped digits still count in the exponent). buf must hold p + 1 digits. Returns
+// false when the characters are not a number.
+bool parse_decimal(const char* s, std::size_t len, std::int32_t p, Decimal& out, std::uint8_t* buf);
+// As parse_decimal for a record (integer form included); error 41 for a non-number.
+void to_decimal(const Value& v, std::int32_t p, Decimal& out, std::uint8_t* buf);
+
+// Rounds to p digits, half up on the magnitude (digit p + 1 decides).
+void round_decimal(Decimal& x, std::int32_t p);
+// Removes trailing zero digits (the value is unchanged).
+void strip_zeros(Decimal& x);
+
+// The result record for x (already rounded to n.digits): error 42 when a nonzero x has an
+// exponent outside +-kMaxExponent; otherwise the layout string, classified as a number (integer
+// form when it is a whole number of at most 9 digits).
+Value decimal_to_value(const Decimal& x, const Numeric& n);
+// Length of the layout of x under n, and the layout itself written to out.
+std::size_t layout_length(const Decimal& x, const Numeric& n);
+void layout(const Decimal& x, const Numeric& n, char* out);
+
+// The library's working areas, sized for the largest precision reserved so far. Every pointer
+// stays valid until the next reserve that grows them or release_numeric_areas.
+struct WorkAreas {
+    std::int32_t capacity;  // largest precision the areas serve (including guard digits)
+    std::uint8_t* op1;      // capacity + 2 digits
+    std::uint8_t* op2;      // capacity + 2 digits
+    std::uint8_t* result;   // 2 * capacity + 16 digits
+    std::uint32_t* limbs;   // limb scratch for multiplication and division
+    std::size_t limb_count;
+};
+// The areas made ready for precision p (error 5 report above kMaxDigits).
+WorkAreas& work_areas(std::int32_t p);
+
+// Digit buffer of a caller's own (built-in functions), released on destruction.
+class DigitBuffer {
+  public:
+    explicit DigitBuffer(std::size_t n);
+    ~DigitBuffer();
+    DigitBuffer(const DigitBuffer&) = delete;
+    DigitBuffer& operator=(const DigitBuffer&) = delete;
+    std::uint8_t* data() { return p_; }
+
+  private:
+    std::uint8_t* p_;
+};
+
+}  // namespace ketra

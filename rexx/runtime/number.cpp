@@ -267,7 +267,9 @@ void layout(const Decimal& x, const Numeric& n, char* out) {
 
 Value decimal_to_value(const Decimal& x, const Numeric& n) {
     if (x.n == 0) return kZeroValue;
-    if (x.exp > kMaxExponent || x.exp < -kMaxExponent) error(42);
+    // The limit applies to the exponent of the scientific layout, so every result can be read
+    // back as a number (an exponent has at most 9 digits).
+    if (x.exp - 1 > kMaxExponent || x.exp - 1 < -kMaxExponent) error(42);
     // Whole results of up to 9 digits in fixed notation are kept in integer form.
     if (x.exp >= x.n && x.exp <= 9 && x.exp <= n.digits) {
         std::int32_t v = 0;

@@ -21,7 +21,7 @@ struct Decimal {
     std::uint8_t* d = nullptr;
 };
 
-// Exponent range of a result (the exponent of the working form).
+// Range of the exponent of a result in scientific layout (one digit before the point).
 inline constexpr std::int64_t kMaxExponent = 999999999;
 
 // Converts the characters to the working form at precision p: at most p + 1 significant digits
@@ -36,9 +36,9 @@ void round_decimal(Decimal& x, std::int32_t p);
 // Removes trailing zero digits (the value is unchanged).
 void strip_zeros(Decimal& x);
 
-// The result record for x (already rounded to n.digits): error 42 when a nonzero x has an
-// exponent outside +-kMaxExponent; otherwise the layout string, classified as a number (integer
-// form when it is a whole number of at most 9 digits).
+// The result record for x (already rounded to n.digits): error 42 when a nonzero x has a
+// scientific exponent (x.exp - 1) outside +-kMaxExponent; otherwise the layout string, classified
+// as a number (integer form when it is a whole number of at most 9 digits).
 Value decimal_to_value(const Decimal& x, const Numeric& n);
 // Length of the layout of x under n, and the layout itself written to out.
 std::size_t layout_length(const Decimal& x, const Numeric& n);

@@ -73,7 +73,7 @@ def layout(x, digits, engineering):
     sign, coeff, exp = x.as_tuple()
     ds = "".join(str(c) for c in coeff)
     e = len(ds) + exp  # digits before the point of 0.ds form
-    if e > MAX_EXP or e < -MAX_EXP:
+    if e - 1 > MAX_EXP or e - 1 < -MAX_EXP:
         raise RexxError(42)
     neg = "-" if sign else ""
     before = max(e, 0)
@@ -303,6 +303,11 @@ def gen_cases(rng, count):
         cases += [
             ("+", 9, 0, form, "999999999", "1"),
             ("*", 9, 0, form, "9E999999998", "10"),
+            ("*", 9, 0, form, "1E999999999", "1"),
+            ("*", 9, 0, form, "1E-999999999", "1"),
+            ("*", 9, 0, form, "1E-999999998", "0.01"),
+            ("**", 9, 0, form, "10", "-999999999"),
+            ("+", 9, 0, form, "9.99999999E999999999", "5E999999990"),
             ("*", 9, 0, form, "1E-999999998", "1E-5"),
             ("/", 9, 0, form, "1", "3"),
             ("/", 9, 0, form, "2", "3"),

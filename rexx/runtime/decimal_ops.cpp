@@ -17,8 +17,8 @@ constexpr std::uint32_t kBase = 1000000000;
 // Compares the digit strings 0.d of a and b (ignoring sign and exponent).
 int compare_digits(const Decimal& a, const Decimal& b) {
     std::int32_t m = std::min(a.n, b.n);
-    int c = std::memcmp(a.d, b.d, static_cast<std::size_t>(m));
-    if (c) return c < 0 ? -1 : 1;
+    for (std::int32_t i = 0; i < m; ++i)
+        if (a.d[i] != b.d[i]) return a.d[i] < b.d[i] ? -1 : 1;
     for (std::int32_t i = m; i < a.n; ++i)
         if (a.d[i]) return 1;
     for (std::int32_t i = m; i < b.n; ++i)

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <random>
 #include <string>
@@ -137,8 +138,9 @@ TEST_F(Arith, Layout) {
     // Every exponential result under ENGINEERING has an exponent that is a multiple of 3.
     std::mt19937 rng(7);
     for (int i = 0; i < 300; ++i) {
-        std::string a = std::to_string(rng() % 9 + 1) + "." + std::to_string(rng() % 1000) + "E" +
-                        std::to_string(static_cast<int>(rng() % 200) - 100);
+        char a[40];
+        std::snprintf(a, sizeof a, "%u.%uE%d", static_cast<unsigned>(rng() % 9 + 1),
+                      static_cast<unsigned>(rng() % 1000), static_cast<int>(rng() % 200) - 100);
         std::string r = calc(a, kOpMultiply, "1", eng);
         std::size_t e = r.find('E');
         if (e == std::string::npos) continue;

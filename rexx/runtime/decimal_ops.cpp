@@ -48,11 +48,12 @@ std::int32_t to_limbs(const std::uint8_t* d, std::int64_t n, std::int64_t zeros,
 }
 
 // The decimal digits of the limbs (no leading zeros) into buf; returns their count (0 for zero).
-std::int32_t from_limbs(const std::uint32_t* l, std::int32_t count, std::uint8_t* buf) {
+template <class Limb>
+std::int32_t from_limbs(const Limb* l, std::int32_t count, std::uint8_t* buf) {
     while (count > 0 && l[count - 1] == 0) --count;
     if (count == 0) return 0;
     std::int32_t n = 0;
-    std::uint32_t top = l[count - 1];
+    auto top = static_cast<std::uint32_t>(l[count - 1]);
     std::uint8_t tmp[10];
     int t = 0;
     while (top) {
@@ -61,7 +62,7 @@ std::int32_t from_limbs(const std::uint32_t* l, std::int32_t count, std::uint8_t
     }
     while (t) buf[n++] = tmp[--t];
     for (std::int32_t k = count - 2; k >= 0; --k) {
-        std::uint32_t v = l[k];
+        auto v = static_cast<std::uint32_t>(l[k]);
         for (int j = 8; j >= 0; --j) {
             buf[n + j] = static_cast<std::uint8_t>(v % 10);
             v /= 10;
@@ -228,30 +229,39 @@ void decimal_add(const Decimal& a0, const Decimal& b0, bool subtract, std::int32
 void decimal_multiply(const Decimal& a, const Decimal& b, std::int32_t p, Decimal& out,
                       std::uint8_t* buf, std::uint32_t* limbs) {
     if (a.n == 0 || b.n == 0) return set_zero(out, buf);
-    std::uint32_t* la = limbs;
+    std::int32_t max_a = static_cast<std::int32_t>((a.n + 8) / 9);
+    std::int32_t max_b = static_cast<std::int32_t>((b.n + 8) / 9);
+    // Column sums in 64 bits: each limb product is below 10^18, so 17 rows can be added onto a
+    // normalised column (below 10^9) before the carries must be propagated.
+    auto* acc = reinterpret_cast<std::uint64_t*>(limbs);
+    std::uint32_t* la = limbs + 2 * static_cast<std::size_t>(max_a + max_b);
     std::int32_t na = to_limbs(a.d, a.n, 0, la);
-    std::uint32_t* lb = la + na;
+    std::uint32_t* lb = la + max_a;
     std::int32_t nb = to_limbs(b.d, b.n, 0, lb);
-    std::uint32_t* pr = lb + nb;
     std::int32_t np = na + nb;
-    std::memset(pr, 0, static_cast<std::size_t>(np) * sizeof(std::uint32_t));
+    std::memset(acc, 0, static_cast<std::size_t>(np) * sizeof(std::uint64_t));
+    auto normalise = [&] {
+        std::uint64_t carry = 0;
+        for (std::int32_t k = 0; k < np; ++k) {
+            std::uint64_t t = acc[k] + carry;
+            acc[k] = t % kBase;
+            carry = t / kBase;
+        }
+    };
+    constexpr int kRowsPerNormalise = 17;
+    int rows = 0;
     for (std::int32_t i = 0; i < na; ++i) {
         std::uint64_t ai = la[i];
         if (!ai) continue;
-        std::uint64_t carry = 0;
-        for (std::int32_t j = 0; j < nb; ++j) {
-            std::uint64_t t = ai * lb[j] + pr[i + j] + carry;
-            pr[i + j] = static_cast<std::uint32_t>(t % kBase);
-            carry = t / kBase;
-        }
-        std::int32_t k = i + nb;
-        while (carry) {
-            std::uint64_t t = pr[k] + carry;
-            pr[k++] = static_cast<std::uint32_t>(t % kBase);
-            carry = t / kBase;
+        std::uint64_t* col = acc + i;
+        for (std::int32_t j = 0; j < nb; ++j) col[j] += ai * lb[j];
+        if (++rows == kRowsPerNormalise) {
+            normalise();
+            rows = 0;
         }
     }
-    std::int32_t nd = from_limbs(pr, np, buf);
+    normalise();
+    std::int32_t nd = from_limbs(acc, np, buf);
     out = Decimal{a.sign * b.sign, nd, (a.exp - a.n) + (b.exp - b.n) + nd, buf};
     round_decimal(out, p);
 }

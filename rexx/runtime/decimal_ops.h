@@ -18,7 +18,7 @@ void decimal_add(const Decimal& a, const Decimal& b, bool subtract, std::int32_t
                  std::uint8_t* buf);
 
 // a * b exactly (trailing zeros kept), then rounded to p digits. buf holds a.n + b.n digits; limbs
-// holds 2 * (a.n + b.n) / 9 + 8 limbs.
+// (8-byte aligned) holds 3 * ((a.n + 8) / 9 + (b.n + 8) / 9) limbs.
 void decimal_multiply(const Decimal& a, const Decimal& b, std::int32_t p, Decimal& out,
                       std::uint8_t* buf, std::uint32_t* limbs);
 

@@ -18,8 +18,11 @@ constexpr std::int32_t kGuardDigits = 16;
 
 WorkAreas g_areas{};  // zero-initialised; made on first use
 
+// Power works at up to DIGITS + 10 digits, so the areas serve a little beyond kMaxDigits.
+constexpr std::int32_t kMaxWorkingPrecision = kMaxDigits + 10;
+
 void grow_areas(std::int32_t p) {
-    if (p > kMaxDigits) memory_full(kLocDigits, kPoolImplementationLimit);
+    if (p > kMaxWorkingPrecision) memory_full(kLocDigits, kPoolImplementationLimit);
     std::int32_t cap = p + kGuardDigits;
     std::size_t digits = static_cast<std::size_t>(cap);
     std::size_t limbs = 4 * ((2 * digits + 16) / 9 + 8);
@@ -39,12 +42,13 @@ WorkAreas& work_areas(std::int32_t p) {
 }
 
 void reserve_numeric_digits(std::int32_t digits) {
+    if (digits > kMaxDigits) memory_full(kLocDigits, kPoolImplementationLimit);
     work_areas(digits);
 }
 
 void set_numeric_digits(Numeric& n, std::int32_t digits) {
     if (digits < 1) internal_error(311);
-    work_areas(digits);
+    reserve_numeric_digits(digits);
     n.digits = digits;
 }
 

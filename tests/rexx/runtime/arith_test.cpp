@@ -251,6 +251,7 @@ TEST_F(Arith, DigitsLimit) {
     EXPECT_EQ(n.digits, 9);
     set_numeric_digits(n, kMaxDigits);
     EXPECT_EQ(calc("1", kOpDivide, "8", n), "0.125");
+    EXPECT_EQ(calc("2", kOpPower, "-3", n), "0.125");  // power works beyond DIGITS
     EXPECT_EQ(calc("1", kOpAdd, "1E-999999", n), "1." + std::string(999998, '0') + "1");
 }
 

@@ -45,7 +45,9 @@ TEST_F(RexxStartTest, EmptyOrNullNameReturns2650AndLeavesAnIdleTaskEntry) {
 }
 
 TEST_F(RexxStartTest, RunFrameAllocationFailureReturnsMinus5) {
-    // The run frame is the first block a run takes from the library's allocator.
+    // Once the thread has its task entry, the run frame is the first block a run takes from the
+    // library's allocator.
+    ASSERT_EQ(run_in_store("nop", {}), 0);
     testing::fail_allocations_after(0);
     EXPECT_EQ(run_in_store("nop", {}), -5);
     testing::fail_allocations_after(-1);

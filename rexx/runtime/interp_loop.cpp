@@ -1,0 +1,989 @@
+// The dispatch loop: start and end of a run, the clause-boundary checks, and every opcode that
+// is not a call, a condition or I/O. One switch dispatch per opcode; small whole numbers stay
+// in integer form through + - * and the comparisons; loop control variables are stepped in
+// place; an append to a variable grows the variable's own buffer.
+#include <malloc.h>
+
+#include <cstring>
+
+#include "platform/lock.h"
+#include "rexx/host/error.h"
+#include "rexx/host/halt.h"
+#include "rexx/host/hooks.h"
+#include "rexx/host/memory.h"
+#include "rexx/host/queue.h"
+#include "rexx/host/registration.h"
+#include "rexx/runtime/arith.h"
+#include "rexx/runtime/interp.h"
+#include "rexx/runtime/interp_ports.h"
+
+namespace ketra {
+
+namespace {
+
+constinit thread_local Interp* t_interp = nullptr;
+
+// Evaluation stack entries of a run.
+constexpr std::size_t kStackEntries = 1 << 18;
+
+// Opcodes after which the next instruction is not a clause boundary (expression evaluation
+// and loop set-up).
+constexpr bool is_expression_op(unsigned op) {
+    return op == 1 || op == 2 || op == 3 || op == 4 || op == 6 || op == 7 || op == 8 || op == 9 ||
+           op == 11 || op == 12 || op == 13 || (op >= 36 && op <= 39) || (op >= 64 && op <= 91);
+}
+
+// Instruction lengths (0: not an opcode).
+constexpr std::uint8_t kLength[97] = {
+    0, 3, 3, 1, 1, 1, 3, 1, 1, 1,  // 0-9
+    3, 1, 1, 4, 5, 5, 5, 5, 5, 5,  // 10-19
+    1, 1, 1, 1, 1, 4, 4, 4, 1, 1,  // 20-29
+    1, 1, 3, 3, 3, 3, 1, 1, 1, 1,  // 30-39
+    3, 3, 3, 1, 1, 1, 1, 1, 1, 1,  // 40-49
+    1, 3, 3, 1, 1, 1, 1, 4, 1, 6,  // 50-59
+    3, 3, 1, 3, 1, 1, 1, 1, 1, 1,  // 60-69
+    1, 1, 1, 1, 1, 1, 1, 1, 1, 1,  // 70-79
+    1, 1, 1, 1, 1, 1, 1, 1, 1, 1,  // 80-89
+    1, 1, 1, 1, 1, 1, 1,           // 90-96
+};
+
+constexpr int kCompareOp[12] = {kCmpEq, kCmpStrictEq, kCmpNe,       kCmpStrictNe,
+                                kCmpGt, kCmpLe,       kCmpStrictGt, kCmpStrictLe,
+                                kCmpLt, kCmpGe,       kCmpStrictLt, kCmpStrictGe};
+
+inline Value borrowed(const Value& v) {
+    Value c = v;
+    if (c.flags & kOwned) c.flags = static_cast<std::uint8_t>((c.flags & ~kOwned) | kBorrowed);
+    return c;
+}
+
+inline void replace_top2(Interp& in, Value result) {
+    release(in.sp[0]);
+    release(in.sp[1]);
+    ++in.sp;
+    in.sp[0] = result;
+}
+
+inline void replace_top1(Interp& in, Value result) {
+    release(in.sp[0]);
+    in.sp[0] = result;
+}
+
+// 32-bit fast paths are exact only when a 9-digit result needs no rounding.
+inline bool plain_integers(const Interp& in, const Value& l, const Value& r) {
+    return (l.flags & r.flags & kInteger) && in.act->numeric.digits >= 9;
+}
+
+void op_arith(Interp& in, int op) {
+    Value& l = in.sp[1];
+    Value& r = in.sp[0];
+    if (plain_integers(in, l, r)) {
+        std::int64_t a = l.data.integer, b = r.data.integer, c;
+        switch (op) {
+            case kOpAdd:
+                c = a + b;
+                break;
+            case kOpSubtract:
+                c = a - b;
+                break;
+            case kOpMultiply:
+                c = a * b;
+                break;
+            case kOpIntDivide:
+                if (b == 0) goto slow;
+                c = a / b;
+                break;
+            case kOpRemainder:
+                if (b == 0) goto slow;
+                c = a % b;
+                break;
+            default:
+                goto slow;
+        }
+        if (c >= -kMaxInteger && c <= kMaxInteger) {
+            ++in.sp;
+            in.sp[0] = integer_constant(static_cast<std::int32_t>(c));
+            return;
+        }
+    }
+slow:
+    replace_top2(in, arith(l, r, op, in.act->numeric));
+}
+
+void op_prefix(Interp& in, int op) {
+    Value& v = in.sp[0];
+    if ((v.flags & kInteger) && in.act->numeric.digits >= 9) {
+        if (op == kOpPlus) return;
+        if (op == kOpMinus) {
+            v.data.integer = -v.data.integer;
+            return;
+        }
+    }
+    replace_top1(in, arith(v, v, op, in.act->numeric));
+}
+
+void op_compare(Interp& in, int op) {
+    Value& l = in.sp[1];
+    Value& r = in.sp[0];
+    int result;
+    if ((l.flags & r.flags & kInteger) && in.act->numeric.fuzz == 0 &&
+        in.act->numeric.digits >= 9 && op != kCmpStrictGt && op != kCmpStrictLt &&
+        op != kCmpStrictGe && op != kCmpStrictLe) {
+        std::int32_t a = l.data.integer, b = r.data.integer;
+        switch (op) {
+            case kCmpEq:
+            case kCmpStrictEq:
+                result = a == b;
+                break;
+            case kCmpNe:
+            case kCmpStrictNe:
+                result = a != b;
+                break;
+            case kCmpGt:
+                result = a > b;
+                break;
+            case kCmpLt:
+                result = a < b;
+                break;
+            case kCmpGe:
+                result = a >= b;
+                break;
+            default:
+                result = a <= b;
+                break;
+        }
+        ++in.sp;
+        in.sp[0] = integer_constant(result);
+        return;
+    }
+    result = compare(l, r, op, in.act->numeric);
+    replace_top2(in, integer_constant(result));
+}
+
+// s = s || piece (or s piece): when the left operand is the variable's own buffer and the
+// result goes straight back into that variable, the buffer grows in place (amortised
+// doubling), so building a string by appending costs time linear in its length.
+bool append_in_place(Interp& in, bool blank) {
+    if (in.pc + 4 > in.code_size || in.code[in.pc + 1] != 10) return false;
+    std::uint16_t sym = u16_at(in.code + in.pc + 2);
+    Value& l = in.sp[1];
+    if (l.flags & (kInteger | kAbsent)) return false;
+    Value* slot = var_slot(in.act, sym);
+    if (!slot || (slot->flags & (kInteger | kAbsent)) || slot->length != l.length) return false;
+    bool inline_chars = slot->length <= kInlineMax;
+    if (inline_chars ? std::memcmp(slot->data.chars, l.data.chars, l.length) != 0
+                     : (!(slot->flags & kOwned) || slot->data.ptr != l.data.ptr))
+        return false;
+    NumberBuffer nb;
+    std::string_view piece = view_of(in.sp[0], nb);
+    std::size_t old_len = slot->length;
+    std::size_t new_len = old_len + (blank ? 1 : 0) + piece.size();
+    if (new_len > kMaxStringLength) memory_full(401, kPoolImplementationLimit);
+    if (new_len <= kInlineMax) {
+        char* p = slot->data.chars;
+        if (blank) p[old_len] = ' ';
+        std::memcpy(p + old_len + (blank ? 1 : 0), piece.data(), piece.size());
+    } else {
+        char* buf;
+        if (inline_chars) {
+            std::size_t cap = new_len * 2 + 16;
+            buf = static_cast<char*>(allocate(cap));
+            std::memcpy(buf, slot->data.chars, old_len);
+        } else {
+            buf = const_cast<char*>(slot->data.ptr);
+            if (malloc_usable_size(buf) < new_len + 1) {
+                std::size_t cap = new_len * 2 + 16;
+                buf = static_cast<char*>(reallocate(buf, cap));
+            }
+        }
+        if (blank) buf[old_len] = ' ';
+        std::memcpy(buf + old_len + (blank ? 1 : 0), piece.data(), piece.size());
+        buf[new_len] = '\0';
+        slot->data.ptr = buf;
+    }
+    slot->length = static_cast<std::uint32_t>(new_len);
+    slot->flags = new_len > kInlineMax ? kOwned : 0;
+    // Both operands go; the left one only borrowed the old buffer.
+    release(in.sp[0]);
+    in.sp += 2;
+    in.pc += 4;  // the concatenation and the assignment
+    return true;
+}
+
+void op_concat(Interp& in, bool blank) {
+    if (append_in_place(in, blank)) return;
+    replace_top2(in, concat(in.sp[1], in.sp[0], blank));
+    in.pc += 1;
+}
+
+// Fetches a variable onto the stack; an unset variable raises NOVALUE and pushes its name.
+inline void push_variable(Interp& in, std::uint16_t sym) {
+    Value v;
+    if (in.sp <= in.stack_low) stack_overflow();
+    if (var_fetch(in.act, sym, v)) {
+        *--in.sp = v;
+        return;
+    }
+    *--in.sp = v;
+    raise_novalue(in, v);
+}
+
+// ---- loops ---------------------------------------------------------------------------------
+
+void open_loop(Interp& in) {
+    if (in.sp - 5 < in.stack_low) stack_overflow();
+    Value saved[5];
+    saved[0] = in.loop.by;
+    saved[1] = in.loop.to;
+    saved[2] = integer_constant(in.loop.for_count);
+    saved[3] = integer_constant(in.loop.descending);
+    saved[4] = integer_constant(in.loop.control);
+    saved[4].reserved = 0xA5;  // marks the saved registers for the check of close_loop
+    for (Value& v : saved) *--in.sp = v;
+    in.loop.by = kOneValue;
+    in.loop.to = kAbsentValue;
+    in.loop.for_count = -1;
+    in.loop.descending = 0;
+    in.loop.control = -1;
+    ++in.act->loop_nesting;
+}
+
+void close_loop(Interp& in) {
+    if (in.act->loop_nesting <= 0 || in.stack_high - in.sp < 5 || in.sp[0].reserved != 0xA5 ||
+        !(in.sp[0].flags & kInteger))
+        internal_error(6);
+    release(in.loop.by);
+    release(in.loop.to);
+    in.loop.control = in.sp[0].data.integer;
+    in.loop.descending = in.sp[1].data.integer;
+    in.loop.for_count = in.sp[2].data.integer;
+    in.loop.to = in.sp[3];
+    in.loop.by = in.sp[4];
+    in.sp += 5;
+    --in.act->loop_nesting;
+}
+
+// A private copy of a number for the loop registers; error 41 when it is not a number.
+Value loop_number(Value& v) {
+    if (!is_integer_form(v) && !is_number(v)) error(41);
+    Value c = v;
+    make_private(c);
+    return c;
+}
+
+void loop_to(Interp& in) {
+    Value v = loop_number(in.sp[0]);
+    ++in.sp;
+    release(in.loop.to);
+    in.loop.to = v;
+}
+
+void loop_by(Interp& in) {
+    Value v = loop_number(in.sp[0]);
+    ++in.sp;
+    release(in.loop.by);
+    in.loop.by = v;
+    int sign;
+    if (is_integer_form(v))
+        sign = v.data.integer > 0 ? 1 : (v.data.integer < 0 ? -1 : 0);
+    else
+        sign = compare_normal(v, kZeroValue, in.act->numeric);
+    in.loop.descending = sign <= 0;
+}
+
+void loop_for(Interp& in) {
+    Value& v = in.sp[0];
+    if (is_absent(v)) {
+        in.loop.for_count = -1;
+    } else {
+        std::int32_t n;
+        if (!try_whole_number(v, n) || n < 0) error(26);
+        in.loop.for_count = n;
+    }
+    drop_top(in);
+}
+
+void loop_initial(Interp& in) {
+    Value v = arith(in.sp[0], kZeroValue, kOpAdd, in.act->numeric);
+    drop_top(in);
+    if (in.loop.control >= 0)
+        var_store(in.act, static_cast<std::uint16_t>(in.loop.control), v);
+    else
+        release(v);
+}
+
+void loop_step(Interp& in) {
+    if (in.loop.control < 0) return;
+    auto sym = static_cast<std::uint16_t>(in.loop.control);
+    Value* slot = var_slot(in.act, sym);
+    if (slot && (slot->flags & in.loop.by.flags & kInteger) && in.act->numeric.digits >= 9) {
+        std::int64_t c = std::int64_t{slot->data.integer} + in.loop.by.data.integer;
+        if (c >= -kMaxInteger && c <= kMaxInteger) {
+            slot->data.integer = static_cast<std::int32_t>(c);
+            return;
+        }
+    }
+    Value cur;
+    if (!var_fetch(in.act, sym, cur)) {
+        push(in, cur);
+        raise_novalue(in, cur);
+        cur = in.sp[0];
+        ++in.sp;
+    }
+    ValueHolder hold(cur);
+    Value next = arith(cur, in.loop.by, kOpAdd, in.act->numeric);
+    var_store(in.act, sym, next);
+}
+
+// True when the loop is done.
+bool loop_test(Interp& in) {
+    if (in.act->loop_nesting <= 0) error(10);
+    if (in.loop.for_count >= 0) {
+        if (in.loop.for_count < 1) return true;
+        --in.loop.for_count;
+    }
+    if (in.loop.control < 0 || is_absent(in.loop.to)) return false;
+    auto sym = static_cast<std::uint16_t>(in.loop.control);
+    const Value& to = in.loop.to;
+    int c;
+    Value* slot = var_slot(in.act, sym);
+    if (slot && (slot->flags & to.flags & kInteger) && in.act->numeric.fuzz == 0 &&
+        in.act->numeric.digits >= 9) {
+        c = slot->data.integer > to.data.integer ? 1
+                                                 : (slot->data.integer < to.data.integer ? -1 : 0);
+    } else {
+        Value cur;
+        if (!var_fetch(in.act, sym, cur)) {
+            push(in, cur);
+            raise_novalue(in, cur);
+            cur = in.sp[0];
+            ++in.sp;
+        }
+        ValueHolder hold(cur);
+        c = compare_normal(cur, to, in.act->numeric);
+    }
+    return in.loop.descending ? c < 0 : c > 0;
+}
+
+// ---- NUMERIC, OPTIONS ----------------------------------------------------------------------
+
+void numeric_digits(Interp& in) {
+    Numeric& n = in.act->numeric;
+    Value& v = in.sp[0];
+    std::int32_t d = 9;
+    if (!is_absent(v)) {
+        if (!try_whole_number(v, d)) error(26);
+        if (d < 1) error(33);
+    }
+    if (d <= n.fuzz) error(33);
+    set_numeric_digits(n, d);
+    drop_top(in);
+}
+
+void numeric_form(Interp& in) {
+    Value& v = in.sp[0];
+    bool engineering = false;
+    if (!is_absent(v)) {
+        NumberBuffer nb;
+        std::string_view s = view_of(v, nb);
+        if (s == "ENGINEERING")
+            engineering = true;
+        else if (s != "SCIENTIFIC")
+            error(25);
+    }
+    in.act->numeric.engineering = engineering;
+    drop_top(in);
+}
+
+void numeric_fuzz(Interp& in) {
+    Value& v = in.sp[0];
+    std::int32_t f = 0;
+    if (!is_absent(v)) {
+        if (!try_whole_number(v, f)) error(26);
+    }
+    if (f < 0 || f >= in.act->numeric.digits) error(33);
+    in.act->numeric.fuzz = f;
+    drop_top(in);
+}
+
+void options(Interp& in) {
+    Value& v = in.sp[0];
+    if (!is_absent(v)) {
+        NumberBuffer nb;
+        std::string_view s = view_of(v, nb);
+        std::size_t i = 0;
+        while (i < s.size()) {
+            while (i < s.size() && s[i] == ' ') ++i;
+            std::size_t j = i;
+            while (j < s.size() && s[j] != ' ') ++j;
+            std::string_view w = s.substr(i, j - i);
+            auto eq = [&](const char* k) {
+                std::size_t n = std::strlen(k);
+                if (w.size() != n) return false;
+                for (std::size_t x = 0; x < n; ++x) {
+                    char c = w[x];
+                    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+                    if (c != k[x]) return false;
+                }
+                return true;
+            };
+            if (eq("NEWCOM")) in.act->options_newcom = true;
+            if (eq("NONEWCOM")) in.act->options_newcom = false;
+            i = j;
+        }
+    }
+    drop_top(in);
+}
+
+void upper_variable(Interp& in, std::uint16_t sym) {
+    Value v;
+    if (!var_fetch(in.act, sym, v)) {
+        push(in, v);
+        raise_novalue(in, v);
+        drop_top(in);
+        return;
+    }
+    if (is_integer_form(v)) return;  // a whole number has no letters
+    NumberBuffer nb;
+    std::string_view s = view_of(v, nb);
+    std::size_t i = 0;
+    while (i < s.size() && !(s[i] >= 'a' && s[i] <= 'z')) ++i;
+    if (i == s.size()) return;
+    Value u{};
+    char* p = start_string(u, s.size());
+    for (std::size_t k = 0; k < s.size(); ++k) {
+        char c = s[k];
+        p[k] = c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
+    }
+    classify(u);
+    var_store(in.act, sym, u);
+}
+
+void set_environment(Interp& in) {
+    Value& v = in.sp[0];
+    Value name = is_absent(v) ? kNullString : copy_value(v);
+    make_private(name);
+    NumberBuffer nb;
+    if (view_of(name, nb).size() > 250) {
+        release(name);
+        error(29);
+    }
+    Activation* a = in.act;
+    release(a->previous_environment);
+    a->previous_environment = a->environment;
+    a->environment = name;
+    drop_top(in);
+}
+
+void swap_environments(Interp& in) {
+    Activation* a = in.act;
+    if (is_absent(a->previous_environment)) return;
+    Value t = a->environment;
+    a->environment = a->previous_environment;
+    a->previous_environment = t;
+}
+
+void set_trap(Interp& in, int cond, int kind, std::uint32_t target, bool on) {
+    if (cond < 1 || cond >= kConditionCount) internal_error(5);
+    TrapRecord& t = in.act->traps[cond];
+    t.state = on ? kTrapOn : kTrapOff;
+    t.kind = static_cast<std::uint8_t>(kind == kTrapSignal ? kTrapSignal : kTrapCall);
+    t.label = target;
+}
+
+void call_rxini(Interp& in) {
+    ExitSlot& slot = in.inst->exits[RXINI];
+    if (!slot.handler) return;
+    LONG rc;
+    {
+        HostCall call;
+        rc = slot.handler(RXINI, RXINIEXT, exit_user_area(slot));
+    }
+    if (rc == -1) error(48);
+}
+
+// Runs instructions until the run ends.
+void execute(Interp& in) {
+    for (;;) {
+        if (in.checks) {
+            in.checks = false;
+            if (halt_check(in.inst)) halt_raised(in);
+            if (in.frame->pending_calls > 0 && make_pending_calls(in)) continue;
+        }
+        if (in.pc >= in.code_size) internal_error(5);
+        unsigned op = in.code[in.pc];
+        const std::uint8_t* operand = in.code + in.pc + 1;
+        switch (op) {
+            case 1:
+                push(in, borrowed(in.prog->literals[u16_at(operand)]));
+                in.pc += 3;
+                continue;
+            case 2:
+                push_variable(in, u16_at(operand));
+                in.pc += 3;
+                continue;
+            case 3:
+                push(in, kAbsentValue);
+                in.pc += 1;
+                continue;
+            case 4:
+                open_loop(in);
+                in.pc += 1;
+                continue;
+            case 5:
+                close_loop(in);
+                in.pc += 1;
+                break;
+            case 6:
+                in.loop.control = u16_at(operand);
+                in.pc += 3;
+                continue;
+            case 7:
+                loop_to(in);
+                in.pc += 1;
+                continue;
+            case 8:
+                loop_by(in);
+                in.pc += 1;
+                continue;
+            case 9:
+                loop_for(in);
+                in.pc += 1;
+                continue;
+            case 10: {
+                Value v = in.sp[0];
+                ++in.sp;
+                var_store(in.act, u16_at(operand), v);
+                in.pc += 3;
+                break;
+            }
+            case 11:
+                loop_initial(in);
+                in.pc += 1;
+                continue;
+            case 12:
+                loop_step(in);
+                in.pc += 1;
+                continue;
+            case 13:
+                if (loop_test(in))
+                    in.pc = u24_at(operand);
+                else
+                    in.pc += 4;
+                continue;
+            case 14:
+            case 15:
+                call_internal(in, u24_at(operand + 1), operand[0],
+                              op == 14 ? kInvokeSubroutine : kInvokeFunction, in.pc + 5);
+                break;
+            case 16:
+            case 17: {
+                Value result;
+                int argc = operand[0];
+                bool got = call_external(in, u24_at(operand + 1), argc, op == 17, result);
+                ValueHolder hold(got ? result : kNullString);
+                for (int i = 0; i < argc; ++i) drop_top(in);
+                if (op == 17) {
+                    if (!got) error(44);
+                    push(in, hold.take());
+                    in.pc += 5;
+                    continue;
+                }
+                if (got)
+                    assign_symbol(in, 1, hold.get());
+                else
+                    var_drop(in.act, 1);
+                in.pc += 5;
+                break;
+            }
+            case 18:
+            case 19: {
+                Value result;
+                int argc = operand[0];
+                bool got = call_builtin_at(in, static_cast<int>(u24_at(operand + 1)), argc, result);
+                ValueHolder hold(got ? result : kNullString);
+                for (int i = 0; i < argc; ++i) drop_top(in);
+                if (op == 19) {
+                    if (!got) error(44);
+                    push(in, hold.take());
+                    in.pc += 5;
+                    continue;
+                }
+                if (got)
+                    assign_symbol(in, 1, hold.get());
+                else
+                    var_drop(in.act, 1);
+                in.pc += 5;
+                break;
+            }
+            case 20:
+                do_return(in, nullptr);
+                break;
+            case 21: {
+                ValueHolder v(in.sp[0]);
+                ++in.sp;
+                do_return(in, &v.get());
+                break;
+            }
+            case 22:
+                do_exit(in, nullptr);
+                break;
+            case 23: {
+                ValueHolder v(in.sp[0]);
+                ++in.sp;
+                do_exit(in, &v.get());
+                break;
+            }
+            case 24:
+                in.frame->no_result = true;
+                in.ended = true;
+                break;
+            case 25:
+                in.pc = u24_at(operand);
+                break;
+            case 26:
+            case 27: {
+                Value& v = in.sp[0];
+                int b = (v.flags & kInteger) && (v.data.integer == 0 || v.data.integer == 1)
+                            ? v.data.integer
+                            : logical_value(v);
+                drop_top(in);
+                if (b == (op == 27 ? 1 : 0))
+                    in.pc = u24_at(operand);
+                else
+                    in.pc += 4;
+                break;
+            }
+            case 28:
+                swap_environments(in);
+                in.pc += 1;
+                break;
+            case 29:
+                set_environment(in);
+                in.pc += 1;
+                break;
+            case 30: {
+                run_command(in, in.sp[1], in.sp[0]);
+                drop_top(in);
+                drop_top(in);
+                in.pc += 1;
+                break;
+            }
+            case 31: {
+                Value env = copy_value(in.act->environment);
+                ValueHolder hold(env);
+                run_command(in, hold.get(), in.sp[0]);
+                drop_top(in);
+                in.pc += 1;
+                break;
+            }
+            case 32:
+            case 33:
+                parse_string(in.act, u16_at(operand), in.sp[0], op == 33);
+                drop_top(in);
+                in.pc += 3;
+                break;
+            case 34:
+            case 35:
+                if (in.act == in.top) argument_prompt(in.inst);
+                parse_args(in.act, u16_at(operand), op == 35);
+                in.pc += 3;
+                break;
+            case 36:
+                push(in, parse_numeric_string(in));
+                in.pc += 1;
+                continue;
+            case 37:
+                push(in, parse_source_string(in));
+                in.pc += 1;
+                continue;
+            case 38:
+                push(in, parse_version_string());
+                in.pc += 1;
+                continue;
+            case 39:
+                push(in, read_input_line(in));
+                in.pc += 1;
+                continue;
+            case 40:
+                upper_variable(in, u16_at(operand));
+                in.pc += 3;
+                break;
+            case 41:
+                var_drop(in.act, u16_at(operand));
+                in.pc += 3;
+                break;
+            case 42:
+                var_drop_list(in.act, u16_at(operand));
+                in.pc += 3;
+                break;
+            case 43:
+                start_interpret(in, in.sp[0]);
+                break;
+            case 44:
+                end_interpret(in);
+                break;
+            case 45:
+                in.pc += 1;
+                break;
+            case 46:
+                numeric_digits(in);
+                in.pc += 1;
+                break;
+            case 47:
+                numeric_form(in);
+                in.pc += 1;
+                break;
+            case 48:
+                numeric_fuzz(in);
+                in.pc += 1;
+                break;
+            case 49:
+                options(in);
+                in.pc += 1;
+                break;
+            case 50:
+                if (in.act->procedure_done) error(17);
+                in.act->procedure_done = true;
+                var_procedure(in.act);
+                in.pc += 1;
+                break;
+            case 51:
+                var_expose(in.act, u16_at(operand));
+                in.pc += 3;
+                break;
+            case 52:
+                var_expose_list(in.act, u16_at(operand));
+                in.pc += 3;
+                break;
+            case 53:
+            case 54: {
+                Value& v = in.sp[0];
+                queue_add(is_absent(v) ? kNullString : v, op == 53);
+                drop_top(in);
+                in.pc += 1;
+                break;
+            }
+            case 55:
+                push(in, pull_line(in));
+                in.pc += 1;
+                break;
+            case 56:
+                say(in, in.sp[0]);
+                drop_top(in);
+                in.pc += 1;
+                break;
+            case 57:
+                signal_to(in, u24_at(operand));
+                break;
+            case 58: {
+                NumberBuffer nb;
+                std::string_view name = view_of(in.sp[0], nb);
+                std::uint32_t target = find_label(in, name.data(), name.size());
+                signal_to(in, target);
+                break;
+            }
+            case 59:
+                set_trap(in, operand[0], operand[1], u24_at(operand + 2), true);
+                in.pc += 6;
+                break;
+            case 60:
+                set_trap(in, operand[0], operand[1], 0, true);
+                in.pc += 3;
+                break;
+            case 61:
+                set_trap(in, operand[0], operand[1], 0, false);
+                in.pc += 3;
+                break;
+            case 62:
+                apply_trace(in, in.sp[0]);
+                drop_top(in);
+                in.pc += 1;
+                break;
+            case 63:
+                error(u16_at(operand));
+            case 64:
+            case 65:
+            case 66:
+            case 67:
+            case 68:
+            case 69:
+            case 70:
+                op_arith(in, static_cast<int>(op - 63));
+                in.pc += 1;
+                continue;
+            case 71:
+                op_prefix(in, kOpPlus);
+                in.pc += 1;
+                continue;
+            case 72:
+                op_prefix(in, kOpMinus);
+                in.pc += 1;
+                continue;
+            case 73:
+                op_prefix(in, kOpAbs);
+                in.pc += 1;
+                continue;
+            case 74: {
+                Value& v = in.sp[0];
+                int r = logical(v, v, kLogNot);
+                replace_top1(in, integer_constant(r));
+                in.pc += 1;
+                continue;
+            }
+            case 75:
+            case 76:
+            case 77: {
+                int r = logical(in.sp[1], in.sp[0], static_cast<int>(op - 74));
+                replace_top2(in, integer_constant(r));
+                in.pc += 1;
+                continue;
+            }
+            case 78:
+            case 79:
+                op_concat(in, op == 79);
+                continue;
+            case 80:
+            case 81:
+            case 82:
+            case 83:
+            case 84:
+            case 85:
+            case 86:
+            case 87:
+            case 88:
+            case 89:
+            case 90:
+            case 91:
+                op_compare(in, kCompareOp[op - 80]);
+                in.pc += 1;
+                continue;
+            case 92:
+            case 94:
+            case 96:
+                in.pc += 1;
+                break;
+            case 93:
+            case 95:
+                in.pc += 1;
+                continue;
+            default:
+                internal_error(5);
+        }
+        // A clause boundary follows.
+        if (in.ended) return;
+        in.checks = true;
+    }
+}
+
+LoopRegisters initial_loop() {
+    LoopRegisters r;
+    r.by = kOneValue;
+    r.to = kAbsentValue;
+    r.for_count = -1;
+    r.descending = 0;
+    r.control = -1;
+    return r;
+}
+
+// The end of a run, however it ends.
+void finish(Interp& in) {
+    call_termination_exit(in);
+    leave_all_activations(in);
+    release(in.loop.by);
+    release(in.loop.to);
+    in.loop = initial_loop();
+    discard_stack_to(in, in.stack_high);
+}
+
+// Restores the interpreter of an enclosing run when this one is done.
+struct CurrentGuard {
+    Interp* saved;
+    explicit CurrentGuard(Interp* in) : saved(t_interp) {
+        in->outer = saved;
+        t_interp = in;
+    }
+    ~CurrentGuard() { t_interp = saved; }
+};
+
+}  // namespace
+
+Interp* current_interp() {
+    return t_interp;
+}
+void set_current_interp(Interp* in) {
+    t_interp = in;
+}
+
+void stack_overflow() {
+    error(39);
+}
+
+void discard_stack_to(Interp& in, Value* base) {
+    while (in.sp < base) {
+        release(*in.sp);
+        ++in.sp;
+    }
+}
+
+LoopRegisters empty_loop_registers() {
+    return initial_loop();
+}
+
+std::uint8_t instruction_length(unsigned op) {
+    return op < 97 ? kLength[op] : 0;
+}
+
+void run_program(ExecInstance* inst) {
+    RunFrame* frame = inst->frame;
+    frame->no_result = true;
+    Program* prog = inst->program.get();
+    if (!prog || prog->code.empty()) return;
+
+    Interp in{};
+    in.inst = inst;
+    in.frame = frame;
+    in.prog = prog;
+    in.code = prog->code.data();
+    in.code_size = static_cast<std::uint32_t>(prog->code.size());
+    in.line_info = !prog->statements.empty();
+    in.loop = initial_loop();
+    if (!frame->stack_base) {
+        frame->stack_base = static_cast<Value*>(allocate(kStackEntries * sizeof(Value)));
+        frame->stack_size = kStackEntries;
+    }
+    in.stack_low = frame->stack_base;
+    in.stack_high = frame->stack_base + frame->stack_size;
+    in.sp = in.stack_high;
+    frame->stack_top = in.sp;
+
+    CurrentGuard guard(&in);
+    try {
+        enter_program_activation(in);
+        call_rxini(in);
+    } catch (const RexxUnwind&) {
+        finish(in);
+        throw;
+    }
+    in.checks = true;
+    for (;;) {
+        try {
+            execute(in);
+            break;
+        } catch (const RexxUnwind&) {
+            if (in.resume && !in.ended) {
+                in.resume = false;
+                in.checks = true;
+                continue;
+            }
+            finish(in);
+            throw;
+        }
+    }
+    finish(in);
+    if (!frame->no_result && frame->result) {
+        // Nothing else to do: the session hands the result back.
+    }
+}
+
+}  // namespace ketra

@@ -16,40 +16,7 @@ namespace {
 
 #define KETRA_WEAK __attribute__((weak))
 
-KETRA_WEAK void vars_open_program(Activation*) {}
-KETRA_WEAK void vars_close(Activation*) {}
-KETRA_WEAK void vars_hand_back(Activation*, Activation*) {}
-KETRA_WEAK bool var_fetch(Activation*, std::uint16_t, Value&) {
-    missing("the variable pool");
-}
-KETRA_WEAK void var_store(Activation*, std::uint16_t, Value v) {
-    release(v);
-    missing("the variable pool");
-}
-KETRA_WEAK void var_drop(Activation*, std::uint16_t) {
-    missing("the variable pool");
-}
-KETRA_WEAK void var_drop_list(Activation*, std::uint16_t) {
-    missing("the variable pool");
-}
-KETRA_WEAK void var_procedure(Activation*) {
-    missing("the variable pool");
-}
-KETRA_WEAK void var_expose(Activation*, std::uint16_t) {
-    missing("the variable pool");
-}
-KETRA_WEAK void var_expose_list(Activation*, std::uint16_t) {
-    missing("the variable pool");
-}
-KETRA_WEAK Value* var_slot(Activation*, std::uint16_t) {
-    return nullptr;
-}
-KETRA_WEAK void parse_string(Activation*, std::uint16_t, Value&, bool) {
-    missing("PARSE");
-}
-KETRA_WEAK void parse_args(Activation*, std::uint16_t, bool) {
-    missing("PARSE");
-}
+// The variable pool and PARSE are served by variables.cpp and parse.cpp.
 KETRA_WEAK bool builtin_call(int, Value*, int, Value&) {
     missing("the built-in functions");
 }

@@ -181,7 +181,10 @@ void leave_activation(Interp& in) {
         // The arguments lie below the activation's stack base.
         for (int i = 0; i < a->argc; ++i) drop_top(in);
         in.loop = a->caller_loop;
-        vars_hand_back(a, caller);
+        if (a->procedure_done)
+            vars_close(a);
+        else
+            vars_hand_back(a, caller);
         in.code = a->return_code;
         in.code_size = a->return_code_size;
         --in.depth;

@@ -539,6 +539,185 @@ TEST_F(InterpTest, NestedRexxStartFromAHostCallback) {
     EXPECT_EQ(g_said, (std::vector<std::string>{"outer", "inner", "after"}));
 }
 
+// DO name = from TO to BY by FOR n, in the order the compiler emits it.
+void controlled_loop(Asm& a, std::uint16_t var, const char* from, const char* to, const char* by,
+                     const char* count) {
+    a.op(4).op(6).u16(var).push(from);
+    if (to) a.push(to).op(7);
+    if (by) a.push(by).op(8);
+    if (count) a.push(count).op(9);
+    a.op(11).op(25);
+    std::uint32_t first = a.here();
+    a.u24(0);
+    std::uint32_t reentry = a.here();
+    a.op(12);
+    a.patch(first, a.here());
+    a.op(13);
+    std::uint32_t out = a.here();
+    a.u24(0);
+    a.op(94).op(2).u16(var).op(56);
+    a.op(25).u24(reentry);
+    a.patch(out, a.here());
+    a.op(5);
+}
+
+TEST_F(InterpTest, ControlledLoopsStepCompareAndCount) {
+    Asm a;
+    std::uint16_t i = a.sym("I");
+    controlled_loop(a, i, "1", "5", "2", nullptr);
+    a.op(2).u16(i).op(56);
+    controlled_loop(a, i, "3", "1", "-1", nullptr);
+    controlled_loop(a, i, "1", "10", nullptr, "2");
+    controlled_loop(a, i, "0.5", "2", "0.5", nullptr);
+    controlled_loop(a, i, "999999998", "999999999", nullptr, nullptr);
+    a.op(2).u16(i).op(56).op(24);
+    EXPECT_EQ(run(a).rc, 0);
+    EXPECT_EQ(g_said, (std::vector<std::string>{"1", "3", "5", "7", "3", "2", "1", "1", "2", "0.5",
+                                                "1.0", "1.5", "2.0", "999999998", "999999999",
+                                                "1.00000000E+9"}));
+}
+
+TEST_F(InterpTest, AppendingToAVariableBuildsTheWholeString) {
+    Asm a;
+    std::uint16_t s = a.sym("S");
+    a.push("").op(10).u16(s);
+    a.op(4).push("1000").op(9).op(25);
+    std::uint32_t first = a.here();
+    a.u24(0);
+    std::uint32_t reentry = a.here();
+    a.op(12);
+    a.patch(first, a.here());
+    a.op(13);
+    std::uint32_t out = a.here();
+    a.u24(0);
+    a.op(94);
+    a.op(2).u16(s).push("ab").op(78).op(10).u16(s);  // s = s || 'ab'
+    a.op(25).u24(reentry);
+    a.patch(out, a.here());
+    a.op(5);
+    a.op(2).u16(s).op(56);
+    a.op(2).u16(s).push("z").op(79).op(10).u16(s);  // s = s 'z'
+    a.op(2).u16(s).push("").op(78).op(56);
+    a.op(24);
+    run(a);
+    std::string expect;
+    for (int k = 0; k < 1000; ++k) expect += "ab";
+    ASSERT_EQ(g_said.size(), 2u);
+    EXPECT_EQ(g_said[0], expect);
+    EXPECT_EQ(g_said[1], expect + " z");
+}
+
+TEST_F(InterpTest, SignalOnSyntaxSetsRcAndSigl) {
+    const char* source = "signal on syntax\nsay 1/0\nsyntax: say rc sigl\n";
+    Asm a;
+    std::uint16_t rc = 0, sigl = 2;
+    a.clause(1);
+    a.op(60).u8(6).u8(2);
+    a.clause(2);
+    a.push("1").push("0").op(67).op(56);
+    a.label("SYNTAX");
+    a.clause(3);
+    a.op(2).u16(rc).op(56).op(2).u16(sigl).op(56);
+    // The trap is OFF now: a second error ends the run.
+    a.push("x").push("1").op(64).op(56);
+    a.op(24);
+    RunResult r = run(a, source);
+    EXPECT_EQ(r.rc, -41);
+    EXPECT_EQ(g_said, (std::vector<std::string>{"42", "2"}));
+    ASSERT_FALSE(g_messages.empty());
+    EXPECT_EQ(g_messages.back(), "Error 41 on line 3 of prog: Bad arithmetic conversion");
+}
+
+TEST_F(InterpTest, ProcedureHidesTheCallersVariablesAndResultIsSet) {
+    Asm a;
+    std::uint16_t x = a.sym("X");
+    a.push("outer").op(10).u16(x);
+    a.op(14).u8(0);
+    std::uint32_t call = a.here();
+    a.u24(0);
+    a.op(2).u16(x).op(56);
+    a.op(2).u16(1).op(56);  // RESULT
+    a.op(14).u8(0);
+    std::uint32_t call2 = a.here();
+    a.u24(0);
+    a.op(2).u16(1).op(56);  // RESULT dropped: its name
+    a.op(22);
+    a.patch(call, a.here());
+    a.op(50).push("inner").op(10).u16(x).op(2).u16(x).op(21);
+    a.patch(call2, a.here());
+    a.op(20);
+    run(a);
+    EXPECT_EQ(g_said, (std::vector<std::string>{"outer", "inner", "RESULT"}));
+
+    Asm b;
+    b.op(14).u8(0);
+    std::uint32_t c = b.here();
+    b.u24(0);
+    b.op(22);
+    b.patch(c, b.here());
+    b.op(50).op(50).op(20);
+    EXPECT_EQ(run(b).rc, -17);
+}
+
+TEST_F(InterpTest, ReturnFromInsideALoopRestoresTheCallersLoop) {
+    Asm a;
+    std::uint16_t i = a.sym("I"), j = a.sym("J");
+    a.op(4).op(6).u16(i).push("1").push("3").op(7).op(11).op(25);
+    std::uint32_t first = a.here();
+    a.u24(0);
+    std::uint32_t reentry = a.here();
+    a.op(12);
+    a.patch(first, a.here());
+    a.op(13);
+    std::uint32_t out = a.here();
+    a.u24(0);
+    a.op(94).op(2).u16(i).op(15).u8(0);
+    std::uint32_t call = a.here();
+    a.u24(0);
+    a.op(79).op(56);
+    a.op(25).u24(reentry);
+    a.patch(out, a.here());
+    a.op(5).op(24);
+    // f: do j = 5 to 10; return j; end
+    a.patch(call, a.here());
+    a.op(4).op(6).u16(j).push("5").push("10").op(7).op(11).op(25);
+    std::uint32_t f1 = a.here();
+    a.u24(0);
+    std::uint32_t fre = a.here();
+    a.op(12);
+    a.patch(f1, a.here());
+    a.op(13);
+    std::uint32_t fout = a.here();
+    a.u24(0);
+    a.op(94).op(2).u16(j).op(21);
+    a.op(25).u24(fre);
+    a.patch(fout, a.here());
+    a.op(5).op(20);
+    EXPECT_EQ(run(a).rc, 0);
+    EXPECT_EQ(g_said, (std::vector<std::string>{"1 5", "2 5", "3 5"}));
+}
+
+TEST_F(InterpTest, NovalueGivesTheNameOrGoesToItsTrap) {
+    Asm a;
+    std::uint16_t y = a.sym("Y");
+    a.op(2).u16(y).op(56);
+    a.op(60).u8(5).u8(2);
+    a.op(2).u16(y).op(56);
+    a.op(24);
+    a.label("NOVALUE");
+    a.say("trapped").op(24);
+    run(a);
+    EXPECT_EQ(g_said, (std::vector<std::string>{"Y", "trapped"}));
+}
+
+TEST_F(InterpTest, UpperFoldsTheValue) {
+    Asm a;
+    std::uint16_t x = a.sym("X");
+    a.push("abc Def").op(10).u16(x).op(40).u16(x).op(2).u16(x).op(56).op(24);
+    run(a);
+    EXPECT_EQ(g_said, std::vector<std::string>{"ABC DEF"});
+}
+
 TEST_F(InterpTest, BadOpcodesAreInternalErrors) {
     Asm a;
     a.op(97);

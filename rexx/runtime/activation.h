@@ -65,9 +65,8 @@ struct Activation {
     bool procedure_done;         // PROCEDURE ran in this activation
     std::uint32_t trap_running;  // bit per condition: its CALL ON handler runs in this activation
     int argc;
-    // The routine's arguments in stack order: argument i (1-based) is args[argc - i]. An omitted
-    // argument is the absent value.
-    Value* args;
+    Value* args;  // the routine's arguments, first argument first; an omitted
+                  // argument is the absent value
     std::uint32_t return_point;
     int loop_nesting;
     Value* stack_base;
@@ -93,7 +92,7 @@ struct Activation {
 // Argument i (1-based) of an activation, or null when it was not given or omitted.
 inline const Value* activation_argument(const Activation* a, int i) {
     if (i < 1 || i > a->argc) return nullptr;
-    const Value* v = &a->args[a->argc - i];
+    const Value* v = &a->args[i - 1];
     return is_absent(*v) ? nullptr : v;
 }
 

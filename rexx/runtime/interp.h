@@ -46,6 +46,7 @@ struct Interp {
     Activation* act;
     Activation* top;        // the program's activation
     Activation* free_acts;  // released activations kept for reuse
+    Value* top_args;        // the program's arguments in order (refer to the run frame's)
     bool ended;
     bool resume;      // an error was trapped: the loop goes on at pc
     bool ter_called;  // the RXTER exit was called

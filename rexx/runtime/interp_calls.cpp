@@ -56,8 +56,20 @@ void enter_program_activation(Interp& in) {
     a->environment = make_value(env, std::strlen(env), true);
     a->previous_environment = kAbsentValue;
     a->condition_description = kAbsentValue;
-    a->argc = in.frame->argc;
-    a->args = in.frame->args;
+    // The run frame holds the arguments last first; the activation sees them in order.
+    int argc = in.frame->argc;
+    a->argc = argc;
+    a->args = nullptr;
+    if (argc > 0) {
+        in.top_args = static_cast<Value*>(allocate(sizeof(Value) * static_cast<std::size_t>(argc)));
+        for (int i = 0; i < argc; ++i) {
+            Value v = in.frame->args[argc - 1 - i];
+            if (v.flags & kOwned)
+                v.flags = static_cast<std::uint8_t>((v.flags & ~kOwned) | kBorrowed);
+            in.top_args[i] = v;
+        }
+        a->args = in.top_args;
+    }
     a->stack_base = in.sp;
     a->program_start = true;
     a->return_code = in.code;
@@ -198,6 +210,8 @@ void leave_activation(Interp& in) {
 
 void leave_all_activations(Interp& in) {
     while (in.act) leave_activation(in);
+    release_if(in.top_args);
+    in.top_args = nullptr;
     while (Activation* a = in.free_acts) {
         in.free_acts = a->caller;
         release(static_cast<void*>(a));
@@ -210,6 +224,13 @@ void call_internal(Interp& in, std::uint32_t target, int argc, std::uint8_t invo
     std::uint32_t location = clause_location(in, caller);
     Activation* a = new_routine_activation(in);
     a->invocation = invocation;
+    // The arguments lie on the stack first argument deepest; turned round in place, the
+    // activation sees them first argument first.
+    for (int lo = 0, hi = argc - 1; lo < hi; ++lo, --hi) {
+        Value t = in.sp[lo];
+        in.sp[lo] = in.sp[hi];
+        in.sp[hi] = t;
+    }
     a->argc = argc;
     a->args = in.sp;
     a->stack_base = in.sp;

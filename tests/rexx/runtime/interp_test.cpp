@@ -718,6 +718,26 @@ TEST_F(InterpTest, UpperFoldsTheValue) {
     EXPECT_EQ(g_said, std::vector<std::string>{"ABC DEF"});
 }
 
+TEST_F(InterpTest, ParseArgSeesTheArgumentsInOrder) {
+    Asm a;
+    std::uint16_t x = a.sym("X"), y = a.sym("Y");
+    // Template "x, y": two groups ending in kind 9, one target each.
+    std::string tmpl;
+    for (int w : {9, 0, 1, static_cast<int>(x), 9, 0, 1, static_cast<int>(y)}) {
+        tmpl.push_back(static_cast<char>(w & 0xFF));
+        tmpl.push_back(static_cast<char>(w >> 8));
+    }
+    std::uint16_t t = a.lit(tmpl);
+    a.push("one").push("two").op(14).u8(2);
+    std::uint32_t call = a.here();
+    a.u24(0);
+    a.op(22);
+    a.patch(call, a.here());
+    a.op(34).u16(t).op(2).u16(x).op(2).u16(y).op(79).op(56).op(20);
+    run(a);
+    EXPECT_EQ(g_said, std::vector<std::string>{"one two"});
+}
+
 TEST_F(InterpTest, BadOpcodesAreInternalErrors) {
     Asm a;
     a.op(97);

@@ -1,0 +1,14 @@
+/* ADDRESS switching and commands to environments nobody serves */
+'some command'
+say 'command rc:' rc
+address FOO
+'another command'
+say 'after address foo:' rc
+address BAR 'one command'
+say 'address with command:' rc
+address
+'swapped back'
+say 'swap:' rc
+address value 'BAZ'
+'x'
+say 'address value:' rc

@@ -1,0 +1,4 @@
+/* A function that returns no data */
+say 'value:' f()
+exit
+f: return

@@ -1,0 +1,5 @@
+call p
+exit
+p: procedure
+procedure
+return

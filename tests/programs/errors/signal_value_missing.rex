@@ -1,0 +1,2 @@
+where = 'nowhere'
+signal value where

@@ -1,0 +1,2 @@
+say 'start'
+call no_such_external_routine

@@ -1,0 +1,22 @@
+/* Errors when a loop starts are trappable: TO, BY and FOR values are checked */
+signal on syntax name bad_to
+do i = 1 to 'x'; say 'ran'; end
+bad_to: say 'TO not a number:' rc
+signal on syntax name bad_by
+do i = 1 by 'y'; say 'ran'; end
+bad_by: say 'BY not a number:' rc
+signal on syntax name bad_for
+do i = 1 for -2; say 'ran'; end
+bad_for: say 'FOR negative:' rc
+signal on syntax name bad_for2
+do i = 1 for 1.5; say 'ran'; end
+bad_for2: say 'FOR fraction:' rc
+signal on syntax name bad_count
+do -1; say 'ran'; end
+bad_count: say 'count negative:' rc
+signal on syntax name bad_start
+do i = 'z' to 3; say 'ran'; end
+bad_start: say 'start not a number:' rc
+signal on syntax name bad_while
+do while 2; say 'ran'; end
+bad_while: say 'WHILE not logical:' rc

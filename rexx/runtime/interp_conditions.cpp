@@ -81,12 +81,18 @@ void write_clause_lines(Interp& in, std::uint32_t location) {
             if (e > p && e[-1] == '\r') --e;
             std::size_t len = static_cast<std::size_t>(e - p);
             std::size_t from = 0, to = len;
-            if (l == s.first_line && s.first_column > 0) from = s.first_column - 1u;
-            if (l == s.last_line && s.last_column > 0 && s.last_column < to) to = s.last_column;
+            // Columns are offsets in their lines; the last one is the clause's last character.
+            if (l == s.first_line) from = s.first_column;
+            if (l == s.last_line && s.last_column + 1u < to) to = s.last_column + 1u;
             if (from > len) from = len;
             if (to < from) to = from;
             text.assign(p + from, to - from);
             p = nl ? nl + 1 : end;
+        }
+        // The clause's own text: not the ";" that ends it.
+        if (l == s.last_line) {
+            while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.pop_back();
+            if (!text.empty() && text.back() == ';') text.pop_back();
         }
         std::size_t b = 0;
         while (b < text.size() && (text[b] == ' ' || text[b] == '\t')) ++b;

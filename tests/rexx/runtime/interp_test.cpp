@@ -73,7 +73,7 @@ struct Asm {
     void clause(std::uint16_t line, std::uint16_t last_column = 200) {
         StatementEntry s{};
         s.first_line = s.last_line = line;
-        s.first_column = 1;
+        s.first_column = 0;
         s.last_column = last_column;
         s.offset = here();
         p->statements.push_back(s);

@@ -15,6 +15,7 @@ if [ -z "$ketra" ]; then
 fi
 benchdir=${2:-$root/../shared/bench}
 [ -x "$ketra" ] || { echo "no ketra binary (give its path)" >&2; exit 2; }
+ketra=$(cd "$(dirname "$ketra")" && pwd)/$(basename "$ketra")
 command -v valgrind >/dev/null || { echo "valgrind is not installed" >&2; exit 2; }
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT INT TERM

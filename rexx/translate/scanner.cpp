@@ -268,6 +268,8 @@ bool close_word(Scanner& s) {
         std::memcmp(text, "THEN", 4) == 0) {
         drop_last_token(s);
         s.pos = s.symbol_line_pos;
+        s.last_line = s.before_symbol_line;
+        s.last_column = s.before_symbol_column;
         return true;
     }
     return false;
@@ -542,6 +544,10 @@ void scan_clause(Scanner& s) {
                 break;
             case kSymbolChar:
                 if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+                if (s.state == 1) {
+                    s.before_symbol_line = s.last_line;
+                    s.before_symbol_column = s.last_column;
+                }
                 mark_position(s);
                 if (s.state == 1) {
                     close_operator(s);

@@ -110,6 +110,8 @@ struct Scanner {
     std::uint32_t last_line = 0;
     std::uint32_t last_column = 0;
     bool position_set = false;
+    std::uint32_t before_symbol_line = 0;  // last position before the open symbol began
+    std::uint32_t before_symbol_column = 0;
 
     bool end_of_source = false;
     bool no_source = false;

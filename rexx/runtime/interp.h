@@ -44,9 +44,12 @@ struct Interp {
     int depth;           // active internal routine calls
     LoopRegisters loop;  // of the innermost active loop
     Activation* act;
-    Activation* top;        // the program's activation
-    Activation* free_acts;  // released activations kept for reuse
-    Value* top_args;        // the program's arguments in order (refer to the run frame's)
+    Activation* top;                   // the program's activation
+    Activation* free_acts;             // released activations kept for reuse
+    const std::int32_t* literal_ints;  // integer form of the program's whole literals
+    const std::uint8_t* literal_is_int;
+    std::uint32_t literal_ints_count;
+    Value* top_args;  // the program's arguments in order (refer to the run frame's)
     bool ended;
     bool resume;      // an error was trapped: the loop goes on at pc
     bool ter_called;  // the RXTER exit was called

@@ -160,53 +160,93 @@ void op_compare(Interp& in, int op) {
     replace_top2(in, integer_constant(result));
 }
 
-// s = s || piece (or s piece): when the left operand is the variable's own buffer and the
-// result goes straight back into that variable, the buffer grows in place (amortised
-// doubling), so building a string by appending costs time linear in its length.
-bool append_in_place(Interp& in, bool blank) {
-    if (in.pc + 4 > in.code_size || in.code[in.pc + 1] != 10) return false;
-    std::uint16_t sym = u16_at(in.code + in.pc + 2);
-    Value& l = in.sp[1];
-    if (l.flags & (kInteger | kAbsent)) return false;
-    Value* slot = var_slot(in.act, sym);
-    if (!slot || (slot->flags & (kInteger | kAbsent)) || slot->length != l.length) return false;
-    bool inline_chars = slot->length <= kInlineMax;
-    if (inline_chars ? std::memcmp(slot->data.chars, l.data.chars, l.length) != 0
-                     : (!(slot->flags & kOwned) || slot->data.ptr != l.data.ptr))
-        return false;
-    NumberBuffer nb;
-    std::string_view piece = view_of(in.sp[0], nb);
+// Grows the owned or inline string in slot by n characters; returns where they go.
+char* grow_slot(Value* slot, std::size_t n) {
     std::size_t old_len = slot->length;
-    std::size_t new_len = old_len + (blank ? 1 : 0) + piece.size();
+    std::size_t new_len = old_len + n;
     if (new_len > kMaxStringLength) memory_full(401, kPoolImplementationLimit);
+    char* buf;
     if (new_len <= kInlineMax) {
-        char* p = slot->data.chars;
-        if (blank) p[old_len] = ' ';
-        std::memcpy(p + old_len + (blank ? 1 : 0), piece.data(), piece.size());
+        buf = slot->data.chars;
+    } else if (old_len <= kInlineMax) {
+        buf = static_cast<char*>(allocate(new_len * 2 + 16));
+        std::memcpy(buf, slot->data.chars, old_len);
     } else {
-        char* buf;
-        if (inline_chars) {
-            std::size_t cap = new_len * 2 + 16;
-            buf = static_cast<char*>(allocate(cap));
-            std::memcpy(buf, slot->data.chars, old_len);
-        } else {
-            buf = const_cast<char*>(slot->data.ptr);
-            if (malloc_usable_size(buf) < new_len + 1) {
-                std::size_t cap = new_len * 2 + 16;
-                buf = static_cast<char*>(reallocate(buf, cap));
-            }
-        }
-        if (blank) buf[old_len] = ' ';
-        std::memcpy(buf + old_len + (blank ? 1 : 0), piece.data(), piece.size());
+        buf = const_cast<char*>(slot->data.ptr);
+        if (malloc_usable_size(buf) < new_len + 1)
+            buf = static_cast<char*>(reallocate(buf, new_len * 2 + 16));
+    }
+    if (new_len > kInlineMax) {
         buf[new_len] = '\0';
         slot->data.ptr = buf;
     }
     slot->length = static_cast<std::uint32_t>(new_len);
     slot->flags = new_len > kInlineMax ? kOwned : 0;
-    // Both operands go; the left one only borrowed the old buffer.
-    release(in.sp[0]);
-    in.sp += 2;
-    in.pc += 4;  // the concatenation and the assignment
+    return buf + old_len;
+}
+
+void append_piece(Value* slot, std::string_view piece, bool blank) {
+    char* p = grow_slot(slot, piece.size() + (blank ? 1 : 0));
+    if (blank) *p++ = ' ';
+    if (!piece.empty()) std::memcpy(p, piece.data(), piece.size());
+}
+
+// s = s || a || b ... (or with blanks, or abuttal): when the left operand is the variable's own
+// buffer and the rest of the clause only appends literals and other set simple variables before
+// assigning to that variable, the pieces are appended to the variable's buffer in place
+// (amortised doubling), so building a string by appending costs time linear in its length.
+bool append_in_place(Interp& in, bool blank) {
+    Value& l = in.sp[1];
+    Value& r = in.sp[0];
+    if (l.flags & (kInteger | kAbsent)) return false;
+    struct Piece {
+        std::uint8_t op;
+        std::uint16_t index;
+        bool blank;
+    } pieces[8];
+    int count = 0;
+    std::uint32_t p = in.pc + 1;
+    std::uint16_t target;
+    for (;;) {
+        if (p + 3 > in.code_size) return false;
+        unsigned op = in.code[p];
+        if (op == 10) {
+            target = u16_at(in.code + p + 1);
+            p += 3;
+            break;
+        }
+        if ((op != 1 && op != 2) || count == 8 || p + 4 > in.code_size) return false;
+        unsigned join = in.code[p + 3];
+        if (join != 78 && join != 79) return false;
+        pieces[count++] = {static_cast<std::uint8_t>(op), u16_at(in.code + p + 1), join == 79};
+        p += 4;
+    }
+    Value* slot = var_slot(in.act, target);
+    if (!slot || (slot->flags & (kInteger | kAbsent)) || slot->length != l.length) return false;
+    if (slot->length <= kInlineMax) {
+        if (std::memcmp(slot->data.chars, l.data.chars, l.length) != 0) return false;
+    } else if (!(slot->flags & kOwned) || slot->data.ptr != l.data.ptr) {
+        return false;
+    }
+    if (!(r.flags & kInteger) && r.length > kInlineMax && r.data.ptr == slot->data.ptr)
+        return false;
+    for (int k = 0; k < count; ++k) {
+        if (pieces[k].op != 2) continue;
+        if (pieces[k].index == target) return false;
+        Value* v = var_slot(in.act, pieces[k].index);
+        if (!v || is_absent(*v)) return false;
+    }
+    NumberBuffer nb;
+    append_piece(slot, view_of(r, nb), blank);
+    for (int k = 0; k < count; ++k) {
+        const Value* v = pieces[k].op == 1 ? &in.prog->literals[pieces[k].index]
+                                           : var_slot(in.act, pieces[k].index);
+        append_piece(slot, view_of(*v, nb), pieces[k].blank);
+    }
+    release(r);
+    in.sp += 2;  // the left operand only borrowed the old buffer
+    in.pc = p;
+    in.checks = true;  // the assignment ended the clause
     return true;
 }
 
@@ -514,10 +554,15 @@ void execute(Interp& in) {
         unsigned op = in.code[in.pc];
         const std::uint8_t* operand = in.code + in.pc + 1;
         switch (op) {
-            case 1:
-                push(in, borrowed(in.prog->literals[u16_at(operand)]));
+            case 1: {
+                std::uint16_t idx = u16_at(operand);
+                if (idx < in.literal_ints_count && in.literal_is_int[idx])
+                    push(in, integer_constant(in.literal_ints[idx]));
+                else
+                    push(in, borrowed(in.prog->literals[idx]));
                 in.pc += 3;
                 continue;
+            }
             case 2:
                 push_variable(in, u16_at(operand));
                 in.pc += 3;
@@ -956,6 +1001,22 @@ void run_program(ExecInstance* inst) {
     in.stack_high = frame->stack_base + frame->stack_size;
     in.sp = in.stack_high;
     frame->stack_top = in.sp;
+
+    // Whole-number literals in canonical form are pushed in integer form, so the integer
+    // paths of the operators apply to them.
+    std::size_t nlit = prog->literals.size();
+    RexxVector<std::int32_t> ints(nlit);
+    RexxVector<std::uint8_t> is_int(nlit);
+    for (std::size_t k = 0; k < nlit; ++k) {
+        const Value& lit = prog->literals[k];
+        std::int32_t n;
+        is_int[k] =
+            (lit.flags & kInteger) || ((classification(lit) & kWhole) && small_integer(lit, n));
+        if (is_int[k]) ints[k] = (lit.flags & kInteger) ? lit.data.integer : n;
+    }
+    in.literal_ints = ints.data();
+    in.literal_is_int = is_int.data();
+    in.literal_ints_count = static_cast<std::uint32_t>(nlit);
 
     CurrentGuard guard(&in);
     try {

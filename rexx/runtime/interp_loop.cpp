@@ -210,6 +210,10 @@ bool append_in_place(Interp& in, bool blank) {
     for (;;) {
         if (p + 3 > in.code_size) return false;
         unsigned op = in.code[p];
+        if (op == 93 || op == 95) {  // the result trace point before the assignment
+            ++p;
+            continue;
+        }
         if (op == 10) {
             target = u16_at(in.code + p + 1);
             p += 3;

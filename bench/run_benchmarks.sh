@@ -54,7 +54,7 @@ echo "$table" | while IFS='|' read -r name args target; do
     first=$(echo "$args" | awk '{print $1}')
     ok=ok
     if [ "$status" -ne 0 ]; then ok="FAILED (status $status: $(grep -v '^==' "$err" | head -n 1))"
-    elif [ "$name" = null ]; then [ -s "$out" ] && ok="FAILED (unexpected output)"
+    elif [ "$name" = null ]; then [ "$check" = null ] || ok="FAILED (check line: $check)"
     else
         case "$check" in
             "$name $first "*|"$name $first") ;;
@@ -67,5 +67,5 @@ echo "$table" | while IFS='|' read -r name args target; do
         ratio=-
     fi
     printf '%-11s %-10s %15s %15s %7s  %s\n' "$name" "$args" "$ir" "$target" "$ratio" "$ok"
-    [ "$name" = null ] || echo "            $check"
+    echo "            $check"
 done

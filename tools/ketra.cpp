@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "ketra_tools.h"
 #include "rexx/host/version.h"
 #include "rexxsaa.h"
 
@@ -23,6 +24,7 @@ constexpr const char kUsage[] =
     "options:\n"
     "  -e source    run the given source text instead of a program file (named \"-e\")\n"
     "  -c           translate only: check the program and store its object code behind it\n"
+    "  --disasm     translate the program (without running it) and list its byte code\n"
     "  -h, --help   show this help and exit\n"
     "  --version    show the version and exit\n"
     "  --           end of options\n";
@@ -62,6 +64,16 @@ int main(int argc, char** argv) {
         if (std::strcmp(a, "--version") == 0) {
             std::printf("%s\nketra %s\n", ketra::kParseVersion, KETRA_VERSION);
             return 0;
+        }
+        if (std::strcmp(a, "--disasm") == 0) {
+            if (i + 1 >= argc) return usage_error("--disasm needs a program file");
+            int n = KetraDisassemble(argv[i + 1], 1);
+            if (n == -1) {
+                std::fprintf(stderr, "ketra: cannot read %s\n", argv[i + 1]);
+                return 66;
+            }
+            if (n == -2) return 74;
+            return n > 0 ? (n & 0xFF ? n & 0xFF : 1) : 0;
         }
         if (std::strcmp(a, "-c") == 0) {
             translate_only = true;

@@ -15,6 +15,7 @@
 #include "rexx/host/hooks.h"
 #include "rexx/host/memory.h"
 #include "rexx/translate/opcodes.h"
+#include "rexx/translate/translator.h"
 
 namespace ketra {
 
@@ -402,7 +403,8 @@ bool validate_image(const std::uint8_t* bytes, std::size_t length) {
     return trailer_ok(read_trailer(bytes + length - kImageTrailerSize));
 }
 
-ProgramPtr unpack_image(const std::uint8_t* b, std::size_t length, bool with_statements) {
+ProgramPtr unpack_image(const std::uint8_t* b, std::size_t length, bool with_statements,
+                        bool verify) {
     if (!validate_image(b, length) || length < kImageHeaderSize + kImageTrailerSize) return nullptr;
     std::uint8_t flags = b[kHdrFlags];
     bool full = flags & kImageFullTables;
@@ -507,7 +509,7 @@ ProgramPtr unpack_image(const std::uint8_t* b, std::size_t length, bool with_sta
         p->statements.push_back(mark);
     }
 
-    if (!verify_program(*p)) return nullptr;
+    if (verify && !verify_program(*p)) return nullptr;
     return p;
 }
 
@@ -622,7 +624,7 @@ bool verify_program(const Program& p) {
 namespace {
 
 bool wants_source_info(const ExecInstance* inst) {
-    return (inst->mode & kModeSourceInfo) != 0;
+    return (inst->mode & kModeSourceInformation) != 0;
 }
 
 void release_owned_image(void* item) {

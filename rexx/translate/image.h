@@ -39,10 +39,6 @@ inline constexpr std::size_t kSymbolEntry = 16, kSymbolEntry16 = 14;
 inline constexpr std::size_t kStatementEntry = 13, kStatementEntry16 = 11;
 inline constexpr std::size_t kLabelRecordFixed = 5;  // length byte and offset; the name follows
 
-// The mode bit by which a run asks for source-level information (statement tables in images it
-// builds and loads). It is one of the bits every run starts with.
-inline constexpr std::uint8_t kModeSourceInfo = 0x08;
-
 // Byte offsets of the header fields.
 enum ImageField : std::size_t {
     kHdrMark = 0,
@@ -115,8 +111,11 @@ bool validate_image(const std::uint8_t* bytes, std::size_t length);
 
 // Unpacks an image of either form into a new Program: code copied, literals and symbols copied
 // into owned values with room for 40 more entries each, labels, and the statement table (with
-// its end mark) when asked for. Null when the block is not a valid, coherent image.
-ProgramPtr unpack_image(const std::uint8_t* bytes, std::size_t length, bool with_statements);
+// its end mark) when asked for. Null when the block is not a valid, coherent image. With
+// `verify` clear the code is not verified (for listings of code that may be faulty); such a
+// program must never be run.
+ProgramPtr unpack_image(const std::uint8_t* bytes, std::size_t length, bool with_statements,
+                        bool verify = true);
 
 // Checks that code is safe to run against the program's tables: every instruction defined and
 // complete, every target on an instruction start, every literal, symbol, template and built-in

@@ -1,21 +1,19 @@
 // Running PARSE templates: the groups of a template literal matched against a string with the
 // cursor, the pattern position and the piece end, word splitting among the targets, and PARSE
-// ARG with several comma-separated templates.
+// ARG with several comma-separated templates. The template encoding is described in parse.h.
+#include "rexx/runtime/parse.h"
+
 #include <cstring>
 
 #include "rexx/host/error.h"
 #include "rexx/host/session.h"
 #include "rexx/runtime/activation.h"
 #include "rexx/runtime/interp.h"
-#include "rexx/runtime/interp_ports.h"
 #include "rexx/translate/program.h"
 
 namespace ketra {
 
 namespace {
-
-constexpr std::uint16_t kPlaceholder = 65535;
-constexpr std::size_t kPositionLimit = 500000000;
 
 struct Words {
     const std::uint8_t* p;
@@ -30,13 +28,19 @@ struct Words {
     }
 };
 
-char upper_char(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
+Words words_of(const Value& tmpl) {
+    if (is_integer_form(tmpl) || is_absent(tmpl)) error(38);
+    return Words{reinterpret_cast<const std::uint8_t*>(chars_of(tmpl)), tmpl.length / 2};
+}
+
+inline char upper_char(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
+}
 
 void assign_piece(Activation* a, std::uint16_t sym, const char* p, std::size_t n, bool upper) {
-    if (sym == kPlaceholder) return;
-    Value v;
+    if (sym == kPlaceholderTarget) return;
+    Value v = kNullString;
     if (upper) {
-        v = kNullString;
         char* out = start_string(v, n);
         for (std::size_t i = 0; i < n; ++i) out[i] = upper_char(p[i]);
         classify(v);
@@ -46,7 +50,7 @@ void assign_piece(Activation* a, std::uint16_t sym, const char* p, std::size_t n
     var_store(a, sym, v);
 }
 
-// Splits a piece among the targets of a group.
+// Splits a piece among the count targets that follow in the template.
 void split_words(Activation* a, Words& w, std::size_t count, const char* s, std::size_t n,
                  bool upper) {
     std::size_t i = 0;
@@ -60,18 +64,20 @@ void split_words(Activation* a, Words& w, std::size_t count, const char* s, std:
         std::size_t j = i;
         while (j < n && s[j] != ' ') ++j;
         assign_piece(a, sym, s + i, j - i, upper);
-        i = j < n ? j + 1 : j;
+        i = j < n ? j + 1 : j;  // exactly one blank after the word
     }
 }
 
-// The value of a pattern operand: a literal, or a variable (NOVALUE when trapped, else the
-// variable's name).
+// The value of a pattern operand: a literal, or a variable (NOVALUE when it has no value and
+// the condition is trapped; otherwise its name).
 Value operand(Activation* a, std::uint16_t kind, std::uint16_t index) {
-    bool variable = kind == 2 || kind >= 6;
+    bool variable = kind == kPatternStringVar || kind >= kPatternAbsoluteVar;
     if (!variable) return borrow(g_lib.current->program->literals[index]);
     Value v;
     if (!var_fetch(a, index, v)) {
-        if (Interp* in = current_interp()) raise_novalue(*in, v);
+        ValueHolder name(v);  // a derived name is owned; a SIGNAL trap unwinds from here
+        if (Interp* in = current_interp()) raise_novalue(*in, name.get());
+        return name.take();
     }
     return v;
 }
@@ -79,8 +85,8 @@ Value operand(Activation* a, std::uint16_t kind, std::uint16_t index) {
 std::size_t position_value(const Value& v) {
     std::int32_t n = whole_number(v);
     if (n < 0) error(26);
-    return static_cast<std::size_t>(n) > kPositionLimit - 1 ? kPositionLimit
-                                                             : static_cast<std::size_t>(n);
+    return static_cast<std::size_t>(n) > kParsePositionLimit - 1 ? kParsePositionLimit
+                                                                 : static_cast<std::size_t>(n);
 }
 
 std::size_t find_pattern(const char* s, std::size_t n, std::size_t from, std::string_view pat,
@@ -91,6 +97,7 @@ std::size_t find_pattern(const char* s, std::size_t n, std::size_t from, std::st
         if (upper) {
             while (k < pat.size() && upper_char(s[m + k]) == pat[k]) ++k;
         } else {
+            if (s[m] != pat[0]) continue;
             while (k < pat.size() && s[m + k] == pat[k]) ++k;
         }
         if (k == pat.size()) return m;
@@ -106,15 +113,13 @@ void run_template(Activation* a, Words& w, const char* s, std::size_t len, bool 
         std::uint16_t value = w.next();
         std::uint16_t count = w.next();
         std::size_t start = cursor, end = len;
-        if (kind == 9) {
-            start = cursor;
-            end = len;
+        if (kind == kPatternEnd) {
             cursor = pattern = len;
-        } else if (kind < 1 || kind > 9) {
+        } else if (kind < kPatternString || kind > kPatternEnd) {
             error(38);
         } else {
             ValueHolder op(operand(a, kind, value));
-            if (kind == 1 || kind == 2) {
+            if (kind == kPatternString || kind == kPatternStringVar) {
                 NumberBuffer b;
                 std::string_view pat = view_of(op.get(), b);
                 std::size_t m = find_pattern(s, len, cursor, pat, upper);
@@ -123,20 +128,18 @@ void run_template(Activation* a, Words& w, const char* s, std::size_t len, bool 
                     pattern = m;
                     cursor = m + pat.size();
                 } else {
-                    end = len;
                     cursor = pattern = len;
                 }
-            } else if (kind == 3 || kind == 6) {
+            } else if (kind == kPatternAbsolute || kind == kPatternAbsoluteVar) {
                 std::size_t v = position_value(op.get());
                 std::size_t p = v == 0 ? 0 : v - 1;
-                start = cursor;
                 end = p > pattern ? p : len;
                 pattern = cursor = p;
             } else {
                 std::size_t v = position_value(op.get());
                 std::size_t np;
-                if (kind == 4 || kind == 7) {
-                    np = pattern + v > kPositionLimit ? kPositionLimit : pattern + v;
+                if (kind == kPatternForward || kind == kPatternForwardVar) {
+                    np = pattern + v > kParsePositionLimit ? kParsePositionLimit : pattern + v;
                 } else {
                     np = v > pattern ? 0 : pattern - v;
                 }
@@ -145,41 +148,39 @@ void run_template(Activation* a, Words& w, const char* s, std::size_t len, bool 
                 pattern = cursor = np;
             }
         }
+        // Every position is limited to the string; a piece that would start beyond its end
+        // runs to the end of the string.
         if (start > len) start = len;
         if (end > len) end = len;
         if (start > end) end = len;
         if (cursor > len) cursor = len;
         if (pattern > len) pattern = len;
         split_words(a, w, count, s + start, end - start, upper);
-        if (kind == 9) return;
+        if (kind == kPatternEnd) return;
     }
-}
-
-Words template_words(std::uint16_t tmpl) {
-    const Value& lit = g_lib.current->program->literals[tmpl];
-    return Words{reinterpret_cast<const std::uint8_t*>(chars_of(lit)), lit.length / 2};
 }
 
 }  // namespace
 
-void parse_string(Activation* a, std::uint16_t tmpl, Value& source, bool upper) {
+void parse_template(Activation* a, const Value& tmpl, const Value& source, bool upper) {
     // The targets may include the variable the source came from: keep the characters.
-    if (source.flags & kBorrowed) make_private(source);
+    ValueHolder copy(source.flags & kBorrowed ? copy_value(source) : kNullString);
+    const Value& src = source.flags & kBorrowed ? copy.get() : source;
     NumberBuffer b;
-    std::string_view s = view_of(source, b);
-    Words w = template_words(tmpl);
+    std::string_view s = is_absent(src) ? std::string_view() : view_of(src, b);
+    Words w = words_of(tmpl);
     run_template(a, w, s.data(), s.size(), upper);
     // Further comma-separated templates parse empty strings.
     while (!w.done()) run_template(a, w, "", 0, upper);
 }
 
-void parse_args(Activation* a, std::uint16_t tmpl, bool upper) {
-    Words w = template_words(tmpl);
+void parse_arguments(Activation* a, const Value* args, int argc, const Value& tmpl, bool upper) {
+    Words w = words_of(tmpl);
     for (int i = 0; !w.done(); ++i) {
-        if (i < a->argc && !is_absent(a->args[i])) {
+        if (i < argc && !is_absent(args[i])) {
             // An argument that borrows a variable's characters is copied first: the template
             // may assign that variable.
-            const Value& arg = a->args[i];
+            const Value& arg = args[i];
             ValueHolder copy(arg.flags & kBorrowed ? copy_value(arg) : kNullString);
             NumberBuffer b;
             std::string_view s = view_of(arg.flags & kBorrowed ? copy.get() : arg, b);
@@ -188,6 +189,15 @@ void parse_args(Activation* a, std::uint16_t tmpl, bool upper) {
             run_template(a, w, "", 0, upper);
         }
     }
+}
+
+void parse_string(Activation* a, std::uint16_t tmpl, Value& source, bool upper) {
+    if (source.flags & kBorrowed) make_private(source);  // the stack entry keeps the copy
+    parse_template(a, g_lib.current->program->literals[tmpl], source, upper);
+}
+
+void parse_args(Activation* a, std::uint16_t tmpl, bool upper) {
+    parse_arguments(a, a->args, a->argc, g_lib.current->program->literals[tmpl], upper);
 }
 
 }  // namespace ketra

@@ -1,5 +1,6 @@
-// The variable pool: AVL trees of variables, scopes, the symbol-table cache, tail
-// substitution, DROP, PROCEDURE and EXPOSE, and access by name.
+// The variable pool: AVL trees of variables, scopes and their ids, the symbol-table cache, tail
+// substitution, DROP, PROCEDURE and EXPOSE, access by name, enumeration, and the interpreter's
+// variable ports (interp_ports.h).
 #include "rexx/runtime/variables.h"
 
 #include <cstring>
@@ -15,11 +16,15 @@ namespace ketra {
 
 namespace {
 
-// Scope ids are never reused, so a stale cache tag never matches (see the header).
+// Scope ids grow; see the header for what happens when they wrap.
 constinit std::uint32_t g_next_scope_id = 1;
+constinit VariableScope* g_live_scopes = nullptr;
 
 // The derived-name buffer: stem, ".", tail.
 constinit char g_derived[kMaxDerivedName + 16];
+
+// Outcome of validating a name given as a string.
+enum NameCheck : int { kNameOk = 0, kNameTooLong = 30, kNameInvalid = 46 };
 
 int compare_key(const Value& name, const char* k, std::size_t n) {
     if (name.length != n) return name.length < n ? -1 : 1;
@@ -36,8 +41,9 @@ VarNode* find_node(VarNode* root, const char* k, std::size_t n) {
 }
 
 VarNode* make_node(const char* k, std::size_t n) {
+    ValueHolder name(make_value(k, n, true));  // freed again when the node cannot be had
     auto* node = static_cast<VarNode*>(allocate_zeroed(sizeof(VarNode)));
-    node->name = make_value(k, n, true);
+    node->name = name.take();
     node->value = kAbsentValue;
     return node;
 }
@@ -88,32 +94,28 @@ VarNode* grow(VarNode* p, int dir, bool* grew) {
     return dir < 0 ? rotate_right(p) : rotate_left(p);
 }
 
-VarNode* insert_at(VarNode* p, const char* k, std::size_t n, VarNode** out, bool* grew) {
+// Inserts below p a node that is known to be missing; the recursion is bounded by the tree
+// height (about 1.44 log2 n).
+VarNode* insert_at(VarNode* p, VarNode* fresh, bool* grew) {
     if (!p) {
-        *out = make_node(k, n);
         *grew = true;
-        return *out;
+        return fresh;
     }
-    int c = compare_key(p->name, k, n);
-    if (c == 0) {
-        *out = p;
-        *grew = false;
-        return p;
-    }
-    if (c > 0) {
-        p->left = insert_at(p->left, k, n, out, grew);
+    if (compare_key(p->name, chars_of(fresh->name), fresh->name.length) > 0) {
+        p->left = insert_at(p->left, fresh, grew);
         return *grew ? grow(p, -1, grew) : p;
     }
-    p->right = insert_at(p->right, k, n, out, grew);
+    p->right = insert_at(p->right, fresh, grew);
     return *grew ? grow(p, +1, grew) : p;
 }
 
 VarNode* find_or_insert(VarNode*& root, const char* k, std::size_t n) {
-    VarNode* node = find_node(root, k, n);
-    if (node) return node;
+    if (VarNode* node = find_node(root, k, n)) return node;
+    // The node is made before the tree changes, so a failed allocation leaves it intact.
+    VarNode* fresh = make_node(k, n);
     bool grew = false;
-    root = insert_at(root, k, n, &node, &grew);
-    return node;
+    root = insert_at(root, fresh, &grew);
+    return fresh;
 }
 
 void free_tree(VarNode* node) {
@@ -121,8 +123,10 @@ void free_tree(VarNode* node) {
         free_tree(node->left);
         VarNode* right = node->right;
         release(node->name);
-        if (!(node->flags & kNodeExposed)) release(node->value);
-        free_tree(node->tails);
+        if (!(node->flags & kNodeExposed)) {
+            release(node->value);
+            free_tree(node->tails);
+        }
         release(static_cast<void*>(node));
         node = right;
     }
@@ -135,30 +139,49 @@ inline VarNode* real(VarNode* node) {
 // Makes a value fit to be kept in a variable: its own buffer (or inline characters), in
 // integer form when it is whole.
 void prepare_for_store(Value& v) {
-    if (!(v.flags & kInteger) && v.length > kInlineMax && !(v.flags & kOwned)) {
-        Value copy = copy_value(v);
-        v = copy;
-    }
+    if (!(v.flags & kInteger) && v.length > kInlineMax && !(v.flags & kOwned)) v = copy_value(v);
     if ((v.flags & kInteger) == 0 && v.length > 0 && v.length <= 10) {
         classify(v);
         if (v.flags & kWhole) to_integer_form(v);
     }
 }
 
-Program& program() { return *g_lib.current->program; }
+Program& program() {
+    return *g_lib.current->program;
+}
 
-std::string_view chars_view(const Value& v, NumberBuffer& b) { return view_of(v, b); }
+// ---- scope ids and the cache --------------------------------------------------------------
 
-// ---- symbol-table access ---------------------------------------------------------------------
+void clear_cache(Program* p) {
+    if (!p) return;
+    for (SymbolEntry& e : p->symbols)
+        if (e.kind != kSymbolCompound) {
+            e.cache = nullptr;
+            e.tail = 0;
+        }
+}
 
-// The node of a simple variable or stem symbol in the scope, found through the cache; with
-// create, made when missing. Aliases are resolved.
-VarNode* symbol_node(VariableScope* scope, SymbolEntry& e, bool create) {
-    if (e.cache && e.tail == scope->id) return static_cast<VarNode*>(e.cache);
+std::uint32_t take_scope_id() {
+    if (g_next_scope_id == 0) {
+        // The counter wrapped: number the live scopes afresh and forget every cached node, so
+        // that no id of a scope still alive is handed out again.
+        std::uint32_t id = 1;
+        for (VariableScope* s = g_live_scopes; s; s = s->next_live) {
+            s->id = id++;
+            clear_cache(s->program);
+        }
+        g_next_scope_id = id;
+    }
+    return g_next_scope_id++;
+}
+
+// ---- symbol-table access ----------------------------------------------------------------------
+
+VarNode* symbol_node_slow(VariableScope* scope, SymbolEntry& e, bool create) {
     VarNode*& root = e.kind == kSymbolStem ? scope->stems : scope->simple;
     const char* k = chars_of(e.name);
-    VarNode* node = create ? find_or_insert(root, k, e.name.length)
-                           : find_node(root, k, e.name.length);
+    VarNode* node =
+        create ? find_or_insert(root, k, e.name.length) : find_node(root, k, e.name.length);
     if (!node) return nullptr;
     if (e.kind == kSymbolStem) node->flags |= kNodeStem;
     node = real(node);
@@ -167,65 +190,16 @@ VarNode* symbol_node(VariableScope* scope, SymbolEntry& e, bool create) {
     return node;
 }
 
-// The value of a simple variable for tail substitution: its string, or its name when unset.
-std::string_view tail_part(VariableScope* scope, std::uint16_t sym, NumberBuffer& b) {
-    SymbolEntry& e = program().symbols[sym];
-    VarNode* node = symbol_node(scope, e, false);
-    if (node && !is_absent(node->value)) return chars_view(node->value, b);
-    return {chars_of(e.name), e.name.length};
-}
-
-// Builds the derived name of a compound symbol in g_derived; returns the stem's symbol index
-// and sets the tail's start and length within the buffer. Error 30 when it is too long.
-std::uint16_t derive_compound(VariableScope* scope, const SymbolEntry& e, std::size_t& stem_len,
-                              std::size_t& total) {
-    Program& p = program();
-    if (e.tail == kTailTooMany) {
-        // Resolved from the name by the rule for symbolic names.
-        ResolvedName r;
-        std::string_view name(chars_of(e.name), e.name.length);
-        if (!resolve_symbolic_name(scope, name, r)) error(30);
-        stem_len = r.stem.size();
-        total = stem_len + r.tail.size();
-        // The stem of a name with many parts has its own symbol only when the translator
-        // entered one; find it by name among the symbols (rare path).
-        for (std::size_t i = 0; i < p.symbols.size(); ++i) {
-            const Value& n = p.symbols[i].name;
-            if (p.symbols[i].kind == kSymbolStem && n.length == stem_len &&
-                std::memcmp(chars_of(n), g_derived, stem_len) == 0)
-                return static_cast<std::uint16_t>(i);
-        }
-        return 0xFFFF;
+// The node of a simple variable or stem symbol in the scope, found through the cache; with
+// create, made when missing. Aliases are resolved. A cached local node that EXPOSE has since
+// made an alias is followed to its target.
+inline VarNode* symbol_node(VariableScope* scope, SymbolEntry& e, bool create) {
+    if (e.cache && e.tail == scope->id) {
+        auto* node = static_cast<VarNode*>(e.cache);
+        if (node->flags & kNodeExposed) e.cache = node = node->target;
+        return node;
     }
-    const Value& d = p.literals[e.tail];
-    const auto* items = reinterpret_cast<const std::uint8_t*>(chars_of(d));
-    std::size_t count = d.length / 3;
-    std::uint16_t stem = static_cast<std::uint16_t>(items[1] | (items[2] << 8));
-    const Value& sn = p.symbols[stem].name;
-    std::size_t n = sn.length;
-    std::memcpy(g_derived, chars_of(sn), n);
-    stem_len = n;
-    for (std::size_t i = 1; i < count; ++i) {
-        const std::uint8_t* it = items + 3 * i;
-        std::uint16_t idx = static_cast<std::uint16_t>(it[1] | (it[2] << 8));
-        NumberBuffer b;
-        std::string_view part;
-        if (it[0] == 3) {
-            part = tail_part(scope, idx, b);
-        } else {
-            const Value& lit = p.literals[idx];
-            part = {chars_of(lit), lit.length};
-        }
-        if (i > 1) {
-            if (n + 1 > kMaxDerivedName) error(30);
-            g_derived[n++] = '.';
-        }
-        if (n + part.size() > kMaxDerivedName) error(30);
-        std::memcpy(g_derived + n, part.data(), part.size());
-        n += part.size();
-    }
-    total = n;
-    return stem;
+    return symbol_node_slow(scope, e, create);
 }
 
 VarNode* stem_node_by_name(VariableScope* scope, std::string_view stem, bool create) {
@@ -235,11 +209,60 @@ VarNode* stem_node_by_name(VariableScope* scope, std::string_view stem, bool cre
     return real(node);
 }
 
-// The stem node of a compound symbol's derived name (just built in g_derived).
-VarNode* compound_stem(VariableScope* scope, std::uint16_t stem, std::size_t stem_len,
-                       bool create) {
-    if (stem != 0xFFFF) return symbol_node(scope, program().symbols[stem], create);
-    return stem_node_by_name(scope, {g_derived, stem_len}, create);
+// Appends a tail part to the derived name at g_derived[n]; error 30 past 250 characters.
+inline void append_part(std::size_t& n, std::string_view part, bool dot) {
+    if (n + dot + part.size() > kMaxDerivedName) error(30);
+    if (dot) g_derived[n++] = '.';
+    std::memcpy(g_derived + n, part.data(), part.size());
+    n += part.size();
+}
+
+// Builds the derived name of compound symbol e in g_derived and returns its stem's node
+// (null when it does not exist and create is not set). stem_len and total give the stem's and
+// the whole name's length. Error 30 when the name is too long.
+VarNode* derive_compound(VariableScope* scope, const SymbolEntry& e, bool create,
+                         std::size_t& stem_len, std::size_t& total) {
+    Program& p = program();
+    if (e.tail == kTailTooMany) {
+        // More tail parts than a descriptor holds: resolved from the name like a symbolic name.
+        ResolvedName r;
+        std::string_view name(chars_of(e.name), e.name.length);
+        if (!resolve_symbolic_name(scope, name, r)) error(30);
+        stem_len = r.stem.size();
+        total = stem_len + r.tail.size();
+        return stem_node_by_name(scope, r.stem, create);
+    }
+    const Value& d = p.literals[e.tail];
+    const auto* items = reinterpret_cast<const std::uint8_t*>(chars_of(d));
+    std::size_t count = d.length / 3;
+    SymbolEntry& stem = p.symbols[items[1] | (items[2] << 8)];
+    std::size_t n = stem.name.length;
+    std::memcpy(g_derived, chars_of(stem.name), n);
+    stem_len = n;
+    for (std::size_t i = 1; i < count; ++i) {
+        const std::uint8_t* it = items + 3 * i;
+        std::size_t idx = it[1] | (it[2] << 8);
+        if (it[0] == 3) {
+            // The value of the simple variable, or its name when it has none.
+            SymbolEntry& t = p.symbols[idx];
+            VarNode* node = t.kind == kSymbolSimple ? symbol_node(scope, t, false) : nullptr;
+            if (node && !is_absent(node->value)) {
+                NumberBuffer b;
+                append_part(n, view_of(node->value, b), i > 1);
+            } else {
+                append_part(n, {chars_of(t.name), t.name.length}, i > 1);
+            }
+        } else {
+            const Value& lit = p.literals[idx];
+            NumberBuffer b;
+            append_part(n, view_of(lit, b), i > 1);
+        }
+    }
+    total = n;
+    // A descriptor whose first item is not a stem symbol (a damaged image) is served by name,
+    // so that the entry's tag field is never overwritten.
+    if (stem.kind != kSymbolStem) return stem_node_by_name(scope, {g_derived, stem_len}, create);
+    return symbol_node(scope, stem, create);
 }
 
 VarNode* tail_node(VarNode* stem, std::string_view tail, bool create) {
@@ -256,7 +279,8 @@ void set_value(VarNode* node, Value v) {
 }
 
 void drop_node(VarNode* node) {
-    set_value(node, kAbsentValue);
+    release(node->value);
+    node->value = kAbsentValue;
     node->flags |= kNodeDropped;
 }
 
@@ -276,30 +300,9 @@ const Value* compound_value(VarNode* stem, VarNode* node) {
     return nullptr;
 }
 
-// Splits the value of variable sym into blank-separated words and calls f on each.
-template <class F>
-void for_each_word(Activation* a, std::uint16_t sym, F&& f) {
-    Value list;
-    if (!var_fetch(a, sym, list)) {
-        release(list);
-        return;
-    }
-    NumberBuffer b;
-    std::string_view s = view_of(list, b);
-    std::size_t i = 0;
-    while (i < s.size()) {
-        while (i < s.size() && s[i] == ' ') ++i;
-        std::size_t j = i;
-        while (j < s.size() && s[j] != ' ') ++j;
-        if (j > i) f(s.substr(i, j - i));
-        i = j;
-    }
-    release(list);
-}
-
 bool symbol_char(unsigned char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-           c == '!' || c == '#' || c == '$' || c == '.' || c == '?' || c == '@' || c == '_';
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '!' ||
+           c == '#' || c == '$' || c == '.' || c == '?' || c == '@' || c == '_';
 }
 
 void set_kind(ResolvedName& out, std::size_t total) {
@@ -316,16 +319,88 @@ void set_kind(ResolvedName& out, std::size_t total) {
     }
 }
 
-// Creates in `scope` an alias of the caller's variable named n.
+int resolve_symbolic(VariableScope* scope, std::string_view name, ResolvedName& out) {
+    if (name.empty()) return kNameInvalid;
+    if (name.size() > kMaxDerivedName) return kNameTooLong;
+    char folded[kMaxDerivedName];
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        unsigned char c = static_cast<unsigned char>(name[i]);
+        if (!symbol_char(c)) return kNameInvalid;
+        folded[i] = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : static_cast<char>(c);
+    }
+    std::string_view f(folded, name.size());
+    std::size_t dot = f.find('.');
+    if (dot == std::string_view::npos || dot + 1 == f.size() || !scope) {
+        std::memcpy(g_derived, folded, f.size());
+        set_kind(out, f.size());
+        return kNameOk;
+    }
+    // Each tail part: literal when it begins with a digit (or is empty), else the value of the
+    // simple variable of that name when it has one. The parts are read from `folded`, so the
+    // name can be built straight into the derived-name buffer.
+    std::size_t n = dot + 1;
+    std::memcpy(g_derived, folded, n);
+    std::size_t i = dot + 1;
+    bool first_part = true;
+    while (true) {
+        std::size_t j = f.find('.', i);
+        if (j == std::string_view::npos) j = f.size();
+        std::string_view part = f.substr(i, j - i);
+        std::string_view sub = part;
+        NumberBuffer b;
+        if (!part.empty() && !(part[0] >= '0' && part[0] <= '9')) {
+            VarNode* node = real(find_node(scope->simple, part.data(), part.size()));
+            if (node && !is_absent(node->value)) sub = view_of(node->value, b);
+        }
+        std::size_t dot_len = first_part ? 0 : 1;
+        if (n + dot_len + sub.size() > kMaxDerivedName) return kNameTooLong;
+        if (!first_part) g_derived[n++] = '.';
+        std::memcpy(g_derived + n, sub.data(), sub.size());
+        n += sub.size();
+        first_part = false;
+        if (j == f.size()) break;
+        i = j + 1;
+    }
+    set_kind(out, n);
+    return kNameOk;
+}
+
+// Splits the value of variable sym (its name when it has none) into blank-separated words and
+// calls f on each. The list is copied first: f may drop or replace the very variable that
+// holds it.
+template <class F>
+void for_each_word(Activation* a, std::uint16_t sym, F&& f) {
+    Value fetched;
+    var_fetch(a, sym, fetched);
+    ValueHolder hold(fetched);
+    ValueHolder list(copy_value(fetched));
+    NumberBuffer b;
+    std::string_view s = view_of(list.get(), b);
+    std::size_t i = 0;
+    while (i < s.size()) {
+        while (i < s.size() && s[i] == ' ') ++i;
+        std::size_t j = i;
+        while (j < s.size() && s[j] != ' ') ++j;
+        if (j > i) f(s.substr(i, j - i));
+        i = j;
+    }
+}
+
+void resolve_list_word(VariableScope* scope, std::string_view word, ResolvedName& n) {
+    if (int rc = resolve_symbolic(scope, word, n)) error(rc);
+}
+
+// Creates in `scope` an alias of the caller's variable named n (made unset in the caller when
+// it does not exist there).
 void expose_name(VariableScope* scope, const ResolvedName& n) {
     VariableScope* caller = scope->caller;
     if (!caller) return;
     if (n.kind == kNameCompound) {
-        VarNode* cstem = stem_node_by_name(caller, n.stem, true);
-        VarNode* target = tail_node(cstem, n.tail, true);
         VarNode* lstem = find_or_insert(scope->stems, n.stem.data(), n.stem.size());
         lstem->flags |= kNodeStem;
         if (lstem->flags & kNodeExposed) return;  // the whole stem is shared already
+        VarNode* cstem = stem_node_by_name(caller, n.stem, true);
+        VarNode* target = tail_node(cstem, n.tail, true);
         VarNode* alias = find_or_insert(lstem->tails, n.tail.data(), n.tail.size());
         if (!(alias->flags & kNodeExposed)) release(alias->value);
         alias->flags |= kNodeExposed;
@@ -338,6 +413,7 @@ void expose_name(VariableScope* scope, const ResolvedName& n) {
     if (n.kind == kNameStem) target->flags |= kNodeStem;
     VarNode*& lroot = n.kind == kNameStem ? scope->stems : scope->simple;
     VarNode* alias = find_or_insert(lroot, n.stem.data(), n.stem.size());
+    if (alias == target) return;  // cannot happen between two scopes; kept safe
     if (!(alias->flags & kNodeExposed)) {
         release(alias->value);
         free_tree(alias->tails);
@@ -348,22 +424,14 @@ void expose_name(VariableScope* scope, const ResolvedName& n) {
     alias->value = kAbsentValue;
 }
 
-void invalidate_cache(Program& p, std::uint16_t sym) {
-    SymbolEntry& e = p.symbols[sym];
-    if (e.kind != kSymbolCompound) e.cache = nullptr;
-}
-
 bool visit_tree(VarNode* node, std::string_view stem, bool simple, VarVisitor visit,
                 void* context) {
     for (; node; node = node->right) {
         if (!visit_tree(node->left, stem, simple, visit, context)) return false;
         VarNode* r = real(node);
-        if (simple) {
-            if (r && !is_absent(r->value) &&
-                !visit({chars_of(node->name), node->name.length}, {}, r->value, context))
-                return false;
-        } else if (r && !is_absent(r->value)) {
-            if (!visit(stem, {chars_of(node->name), node->name.length}, r->value, context))
+        if (r && !is_absent(r->value)) {
+            std::string_view key(chars_of(node->name), node->name.length);
+            if (!(simple ? visit(key, {}, r->value, context) : visit(stem, key, r->value, context)))
                 return false;
         }
     }
@@ -374,11 +442,42 @@ bool visit_stems(VarNode* node, VarVisitor visit, void* context) {
     for (; node; node = node->right) {
         if (!visit_stems(node->left, visit, context)) return false;
         VarNode* r = real(node);
-        if (r && !visit_tree(r->tails, {chars_of(node->name), node->name.length}, false, visit,
-                             context))
+        if (r &&
+            !visit_tree(r->tails, {chars_of(node->name), node->name.length}, false, visit, context))
             return false;
     }
     return true;
+}
+
+// The node with the smallest key above (k, n); the first node when k is null.
+VarNode* node_after(VarNode* node, const char* k, std::size_t n) {
+    VarNode* best = nullptr;
+    while (node) {
+        if (!k || compare_key(node->name, k, n) > 0) {
+            best = node;
+            node = node->left;
+        } else {
+            node = node->right;
+        }
+    }
+    return best;
+}
+
+// The first node after (k, n) whose variable has a value.
+VarNode* set_node_after(VarNode* root, const char* k, std::size_t n) {
+    VarNode* node = node_after(root, k, n);
+    while (node) {
+        VarNode* r = real(node);
+        if (r && !is_absent(r->value)) return node;
+        node = node_after(root, chars_of(node->name), node->name.length);
+    }
+    return nullptr;
+}
+
+std::uint16_t keep_key(char* dst, const Value& name) {
+    std::size_t n = name.length < kMaxDerivedName ? name.length : kMaxDerivedName;
+    std::memcpy(dst, chars_of(name), n);
+    return static_cast<std::uint16_t>(n);
 }
 
 }  // namespace
@@ -387,17 +486,29 @@ bool visit_stems(VarNode* node, VarVisitor visit, void* context) {
 
 VariableScope* new_scope(VariableScope* caller) {
     auto* s = static_cast<VariableScope*>(allocate_zeroed(sizeof(VariableScope)));
-    s->id = g_next_scope_id++;
-    if (g_next_scope_id == 0) g_next_scope_id = 1;
     s->caller = caller;
+    s->next_live = g_live_scopes;
+    if (g_live_scopes) g_live_scopes->prev_live = s;
+    g_live_scopes = s;
+    s->id = take_scope_id();
     return s;
 }
 
 void destroy_scope(VariableScope* scope) {
     if (!scope) return;
+    if (scope->prev_live) {
+        scope->prev_live->next_live = scope->next_live;
+    } else {
+        g_live_scopes = scope->next_live;
+    }
+    if (scope->next_live) scope->next_live->prev_live = scope->prev_live;
     free_tree(scope->simple);
     free_tree(scope->stems);
     release(static_cast<void*>(scope));
+}
+
+void set_next_scope_id_for_testing(std::uint32_t id) {
+    g_next_scope_id = id;
 }
 
 // ---- names given as strings -------------------------------------------------------------------
@@ -418,52 +529,7 @@ bool resolve_direct_name(std::string_view name, ResolvedName& out) {
 }
 
 bool resolve_symbolic_name(VariableScope* scope, std::string_view name, ResolvedName& out) {
-    if (name.empty() || name.size() > kMaxDerivedName) return false;
-    char folded[kMaxDerivedName];
-    for (std::size_t i = 0; i < name.size(); ++i) {
-        unsigned char c = static_cast<unsigned char>(name[i]);
-        if (!symbol_char(c)) return false;
-        folded[i] = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : static_cast<char>(c);
-    }
-    std::string_view f(folded, name.size());
-    std::size_t dot = f.find('.');
-    if (dot == std::string_view::npos || dot + 1 == f.size() || !scope) {
-        std::memcpy(g_derived, folded, f.size());
-        set_kind(out, f.size());
-        return true;
-    }
-    // Substitute each tail part: literal when it begins with a digit (or is empty), else the
-    // value of the simple variable of that name when it has one.
-    std::size_t n = dot + 1;
-    char built[kMaxDerivedName + 1];
-    std::memcpy(built, folded, n);
-    std::size_t i = dot + 1;
-    bool first_part = true;
-    while (true) {
-        std::size_t j = f.find('.', i);
-        if (j == std::string_view::npos) j = f.size();
-        std::string_view part = f.substr(i, j - i);
-        if (!first_part) {
-            if (n + 1 > kMaxDerivedName) return false;
-            built[n++] = '.';
-        }
-        first_part = false;
-        std::string_view sub = part;
-        NumberBuffer b;
-        if (!part.empty() && !(part[0] >= '0' && part[0] <= '9')) {
-            VarNode* node = find_node(scope->simple, part.data(), part.size());
-            node = real(node);
-            if (node && !is_absent(node->value)) sub = view_of(node->value, b);
-        }
-        if (n + sub.size() > kMaxDerivedName) return false;
-        std::memcpy(built + n, sub.data(), sub.size());
-        n += sub.size();
-        if (j == f.size()) break;
-        i = j + 1;
-    }
-    std::memcpy(g_derived, built, n);
-    set_kind(out, n);
-    return true;
+    return resolve_symbolic(scope, name, out) == kNameOk;
 }
 
 bool fetch_by_name(VariableScope* scope, const ResolvedName& n, Value& out) {
@@ -473,8 +539,7 @@ bool fetch_by_name(VariableScope* scope, const ResolvedName& n, Value& out) {
     } else {
         VarNode* stem = stem_node_by_name(scope, n.stem, false);
         if (stem && n.kind == kNameCompound) {
-            const Value* v = compound_value(stem, tail_node(stem, n.tail, false));
-            if (v) {
+            if (const Value* v = compound_value(stem, tail_node(stem, n.tail, false))) {
                 out = borrow(*v);
                 return true;
             }
@@ -486,24 +551,25 @@ bool fetch_by_name(VariableScope* scope, const ResolvedName& n, Value& out) {
         out = borrow(node->value);
         return true;
     }
-    std::string name(n.stem);
-    name += n.tail;
-    out = make_value(name.data(), name.size(), true);
+    out = kNullString;
+    char* p = start_string(out, n.stem.size() + n.tail.size());
+    if (!n.stem.empty()) std::memcpy(p, n.stem.data(), n.stem.size());
+    if (!n.tail.empty()) std::memcpy(p + n.stem.size(), n.tail.data(), n.tail.size());
+    classify(out);
     return false;
 }
 
 void store_by_name(VariableScope* scope, const ResolvedName& n, const Value& v) {
-    Value copy = copy_value(v);
-    // Names given as strings are not cached; drop cache entries that might point elsewhere.
+    ValueHolder copy(copy_value(v));
     if (n.kind == kNameSimple) {
-        set_value(real(find_or_insert(scope->simple, n.stem.data(), n.stem.size())), copy);
+        set_value(real(find_or_insert(scope->simple, n.stem.data(), n.stem.size())), copy.take());
         return;
     }
     VarNode* stem = stem_node_by_name(scope, n.stem, true);
     if (n.kind == kNameStem) {
-        store_into_stem(stem, copy);
+        store_into_stem(stem, copy.take());
     } else {
-        set_value(tail_node(stem, n.tail, true), copy);
+        set_value(tail_node(stem, n.tail, true), copy.take());
     }
 }
 
@@ -513,7 +579,7 @@ void drop_by_name(VariableScope* scope, const ResolvedName& n) {
         if (node) drop_node(node);
         return;
     }
-    VarNode* stem = stem_node_by_name(scope, n.stem, false);
+    VarNode* stem = stem_node_by_name(scope, n.stem, n.kind == kNameCompound);
     if (!stem) return;
     if (n.kind == kNameStem) {
         store_into_stem(stem, kAbsentValue);
@@ -528,16 +594,66 @@ void enumerate_variables(VariableScope* scope, VarVisitor visit, void* context) 
     visit_stems(scope->stems, visit, context);
 }
 
+bool next_variable(VariableScope* scope, VarCursor& c, std::string_view& stem,
+                   std::string_view& tail, const Value*& value) {
+    if (!scope) c.phase = 4;
+    if (c.phase <= 1) {
+        VarNode* node = set_node_after(scope->simple, c.phase ? c.name : nullptr, c.name_length);
+        if (node) {
+            c.phase = 1;
+            c.name_length = keep_key(c.name, node->name);
+            stem = {c.name, c.name_length};
+            tail = {};
+            value = &real(node)->value;
+            return true;
+        }
+        c.phase = 2;
+        VarNode* first = node_after(scope->stems, nullptr, 0);
+        if (!first) {
+            c.phase = 4;
+            return false;
+        }
+        c.name_length = keep_key(c.name, first->name);
+    }
+    while (c.phase == 2 || c.phase == 3) {
+        VarNode* s = real(find_node(scope->stems, c.name, c.name_length));
+        VarNode* node =
+            s ? set_node_after(s->tails, c.phase == 3 ? c.tail : nullptr, c.tail_length) : nullptr;
+        if (node) {
+            c.phase = 3;
+            c.tail_length = keep_key(c.tail, node->name);
+            stem = {c.name, c.name_length};
+            tail = {c.tail, c.tail_length};
+            value = &real(node)->value;
+            return true;
+        }
+        VarNode* next = node_after(scope->stems, c.name, c.name_length);
+        if (!next) break;
+        c.phase = 2;
+        c.name_length = keep_key(c.name, next->name);
+    }
+    c.phase = 4;
+    return false;
+}
+
 // ---- the interpreter's ports --------------------------------------------------------------
 
-void vars_open_program(Activation* a) { a->scope = new_scope(nullptr); }
+void vars_open_program(Activation* a) {
+    a->scope = new_scope(nullptr);
+    // The cache of this program may hold tags of an earlier run: start it afresh.
+    Program* p = g_lib.current ? g_lib.current->program.get() : nullptr;
+    clear_cache(p);
+    a->scope->program = p;
+}
 
 void vars_close(Activation* a) {
     destroy_scope(a->scope);
     a->scope = nullptr;
 }
 
-void vars_hand_back(Activation* callee, Activation* caller) { caller->scope = callee->scope; }
+void vars_hand_back(Activation* callee, Activation* caller) {
+    caller->scope = callee->scope;
+}
 
 bool var_fetch(Activation* a, std::uint16_t sym, Value& out) {
     SymbolEntry& e = program().symbols[sym];
@@ -552,9 +668,7 @@ bool var_fetch(Activation* a, std::uint16_t sym, Value& out) {
         return false;
     }
     std::size_t stem_len, total;
-    std::uint16_t stem_sym = derive_compound(scope, e, stem_len, total);
-    VarNode* stem = compound_stem(scope, stem_sym, stem_len, false);
-    if (stem) {
+    if (VarNode* stem = derive_compound(scope, e, false, stem_len, total)) {
         VarNode* node = tail_node(stem, {g_derived + stem_len, total - stem_len}, false);
         if (const Value* v = compound_value(stem, node)) {
             out = borrow(*v);
@@ -566,20 +680,21 @@ bool var_fetch(Activation* a, std::uint16_t sym, Value& out) {
 }
 
 void var_store(Activation* a, std::uint16_t sym, Value v) {
+    ValueHolder hold(v);  // freed when the name cannot be derived or a node cannot be made
     SymbolEntry& e = program().symbols[sym];
     VariableScope* scope = a->scope;
     if (e.kind == kSymbolSimple) {
-        set_value(symbol_node(scope, e, true), v);
+        set_value(symbol_node(scope, e, true), hold.take());
         return;
     }
     if (e.kind == kSymbolStem) {
-        store_into_stem(symbol_node(scope, e, true), v);
+        store_into_stem(symbol_node(scope, e, true), hold.take());
         return;
     }
     std::size_t stem_len, total;
-    std::uint16_t stem_sym = derive_compound(scope, e, stem_len, total);
-    VarNode* stem = compound_stem(scope, stem_sym, stem_len, true);
-    set_value(tail_node(stem, {g_derived + stem_len, total - stem_len}, true), v);
+    VarNode* stem = derive_compound(scope, e, true, stem_len, total);
+    VarNode* node = tail_node(stem, {g_derived + stem_len, total - stem_len}, true);
+    set_value(node, hold.take());
 }
 
 void var_drop(Activation* a, std::uint16_t sym) {
@@ -594,15 +709,14 @@ void var_drop(Activation* a, std::uint16_t sym) {
         return;
     }
     std::size_t stem_len, total;
-    std::uint16_t stem_sym = derive_compound(scope, e, stem_len, total);
-    VarNode* stem = compound_stem(scope, stem_sym, stem_len, true);
+    VarNode* stem = derive_compound(scope, e, true, stem_len, total);
     drop_node(tail_node(stem, {g_derived + stem_len, total - stem_len}, true));
 }
 
 void var_drop_list(Activation* a, std::uint16_t sym) {
     for_each_word(a, sym, [&](std::string_view word) {
         ResolvedName n;
-        if (!resolve_symbolic_name(a->scope, word, n)) error(30);
+        resolve_list_word(a->scope, word, n);
         drop_by_name(a->scope, n);
     });
 }
@@ -613,32 +727,27 @@ void var_procedure(Activation* a) {
 }
 
 void var_expose(Activation* a, std::uint16_t sym) {
-    Program& p = program();
-    SymbolEntry& e = p.symbols[sym];
+    SymbolEntry& e = program().symbols[sym];
+    std::string_view name(chars_of(e.name), e.name.length);
     ResolvedName n;
     if (e.kind == kSymbolCompound) {
-        std::string_view name(chars_of(e.name), e.name.length);
-        if (!resolve_symbolic_name(a->scope, name, n)) error(30);
+        // The tail is formed with the values the tail variables have in the new activation.
+        resolve_list_word(a->scope, name, n);
     } else {
-        std::string_view name(chars_of(e.name), e.name.length);
+        if (name.size() > kMaxDerivedName) error(30);
         std::memcpy(g_derived, name.data(), name.size());
         set_kind(n, name.size());
     }
     expose_name(a->scope, n);
-    invalidate_cache(p, sym);
 }
 
 void var_expose_list(Activation* a, std::uint16_t sym) {
     var_expose(a, sym);
-    Program& p = program();
     for_each_word(a, sym, [&](std::string_view word) {
         ResolvedName n;
-        if (!resolve_symbolic_name(a->scope, word, n)) error(30);
+        resolve_list_word(a->scope, word, n);
         expose_name(a->scope, n);
     });
-    // Exposed names may have cached nodes of this scope: forget them all.
-    for (SymbolEntry& s : p.symbols)
-        if (s.kind != kSymbolCompound && s.tail == a->scope->id) s.cache = nullptr;
 }
 
 Value* var_slot(Activation* a, std::uint16_t sym) {

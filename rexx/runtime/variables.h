@@ -1,17 +1,32 @@
 // The variable pool: simple variables, stems and their compound variables, kept in AVL trees
 // ordered by name length and then bytes; the scopes that PROCEDURE creates and EXPOSE links to
 // the caller's variables; the symbol-table cache; access by name for the programming interface
-// and VALUE.
+// (RexxVariablePool, varpool_api.cpp) and the VALUE built-in; enumeration.
 //
-// The interpreter reaches the pool through the functions declared in interp_ports.h
-// (var_fetch, var_store, ...), which are defined here. Symbols are indices into the symbol
-// table of the run's program; a compound symbol's tail descriptor is a literal of that program.
+// Two ways in:
+//  - By symbol (the interpreter): the functions of interp_ports.h (var_fetch, var_store,
+//    var_drop, var_drop_list, var_procedure, var_expose, var_expose_list, var_slot and the
+//    vars_* scope functions) are defined in variables.cpp. Symbols are indices into the symbol
+//    table of the current run's program (g_lib.current->program); a compound symbol's tail
+//    descriptor is a literal of that program.
+//  - By name (RexxVariablePool, VALUE): resolve_direct_name / resolve_symbolic_name validate a
+//    name given as a string and build it in the derived-name buffer; fetch_by_name,
+//    store_by_name and drop_by_name then act on a scope.
+//
+// Unset variables are not an error here: var_fetch answers false and gives the name (the
+// derived name for a compound), and the caller raises NOVALUE when it is trapped.
 //
 // Cache: a simple variable's or a stem's node is cached in its symbol entry (`cache`), tagged
-// with the id of the scope it belongs to (kept in the entry's `tail` field, which only compound
-// symbols use otherwise). Scope ids are never reused within a process, so a cached node of a
-// scope that has ended can never be taken for a node of the current scope, and the check is a
-// single compare.
+// with the id of the scope it was found in (kept in the entry's `tail` field, which only
+// compound symbols use otherwise). A cached node lives as long as its scope: nodes of simple
+// variables and stems are never freed before their scope ends. Scope ids grow and are never
+// reused between wraps of the 32-bit counter; at a wrap the live scopes are numbered afresh and
+// the cache of every live program (registered by its program scope) is cleared. A local node that
+// EXPOSE later turns into an alias is followed to its target on the fast path, so no cache entry is
+// ever stale.
+//
+// Errors raised: 30 (a derived name over 250 characters), 46 (a word of a DROP or EXPOSE list
+// that is not a symbol), 5 (no memory for a node, through the allocator).
 #pragma once
 
 #include <cstddef>
@@ -32,11 +47,11 @@ enum VarNodeFlag : std::uint8_t { kNodeExposed = 4, kNodeStem = 8, kNodeDropped 
 struct VarNode {
     VarNode* left;
     VarNode* right;
-    Value name;          // the name (a stem's with its "."; a compound's tail only)
-    Value value;         // absent when dropped or never assigned
-    VarNode* tails;      // stem nodes: the tree of compound variables
-    VarNode* target;     // alias nodes (exposed): the caller's node they stand for
-    std::int8_t balance; // AVL: -1 left-heavy, 0, +1 right-heavy
+    Value name;           // the name (a stem's with its "."; a compound's tail only)
+    Value value;          // absent when dropped or never assigned; unused in an alias
+    VarNode* tails;       // stem nodes: the tree of compound variables
+    VarNode* target;      // alias nodes (kNodeExposed): the caller's node they stand for
+    std::int8_t balance;  // AVL: -1 left-heavy, 0, +1 right-heavy
     std::uint8_t flags;
 };
 
@@ -44,8 +59,13 @@ struct VarNode {
 struct VariableScope {
     VarNode* simple;
     VarNode* stems;
-    std::uint32_t id;    // unique per scope; tags the symbol-table cache
+    std::uint32_t id;       // unique among live scopes; tags the symbol-table cache
     VariableScope* caller;  // the scope EXPOSE links to (null for the program's)
+    // Program scopes only: the program whose symbol cache refers to this run's scopes.
+    Program* program;
+    // Every live scope, so that ids can be renumbered when the counter wraps.
+    VariableScope* prev_live;
+    VariableScope* next_live;
 };
 
 // Longest derived name (stem, ".", tail).
@@ -55,34 +75,64 @@ inline constexpr std::size_t kMaxDerivedName = 250;
 enum NameKind : std::uint8_t { kNameSimple = 1, kNameCompound = 2, kNameStem = 3 };
 
 // A name given as a string, validated and resolved: its kind, and the stem (with its ".")
-// and tail, or the simple name, in the library's derived-name buffer.
+// and tail, or the simple name. The views point into the library's derived-name buffer and
+// stay valid until the next name is resolved or compound symbol derived.
 struct ResolvedName {
     NameKind kind;
     std::string_view stem;  // simple: the whole name
     std::string_view tail;
 };
 
-// Validates a direct name (the part before the first "." upper-case symbol characters, the
-// tail used unchanged); false when it is invalid.
+// Validates a direct name (1 to 250 characters; not starting with a digit or "."; the part
+// before the first "." upper-case symbol characters and digits; the tail used unchanged);
+// false when it is invalid.
 bool resolve_direct_name(std::string_view name, ResolvedName& out);
-// Validates a symbolic name (folded to upper case, tail parts substituted from the simple
-// variables of the scope); false when it is invalid or the derived name is too long.
+// Validates a symbolic name (1 to 250 symbol characters or digits, folded to upper case; each
+// tail part not starting with a digit replaced by the value of the simple variable of that
+// name in `scope` when it has one); false when it is invalid or the derived name is longer
+// than 250 characters. A null scope substitutes nothing.
 bool resolve_symbolic_name(VariableScope* scope, std::string_view name, ResolvedName& out);
 
-// Access by resolved name. fetch_by_name gives a borrowed copy; false when unset.
+// Access by resolved name. fetch_by_name gives a borrowed copy of the value and answers true,
+// or gives the name (an owned record) and answers false when the variable has no value (a
+// compound takes its stem's default). store_by_name stores a copy of v.
 bool fetch_by_name(VariableScope* scope, const ResolvedName& n, Value& out);
 void store_by_name(VariableScope* scope, const ResolvedName& n, const Value& v);
 void drop_by_name(VariableScope* scope, const ResolvedName& n);
 
-// Enumeration in the order of RXSHV_NEXTV: simple variables, then each stem's compounds.
-// Calls visit(name, value) for each variable with a value; stops when visit returns false.
-// A compound's name is passed as stem and tail.
+// Enumeration: every variable with a value, simple variables first (by name length, then
+// bytes), then each stem's compound variables (stems in the same order, and within a stem by
+// tail length, then bytes). Aliases are followed; a stem's own default is not returned.
+//
+// A cursor remembers the last variable handed out by its name, so that each step costs one
+// tree descent and variables set or dropped between steps do not upset it.
+struct VarCursor {
+    // 0 not started; 1 after the simple variable `name`; 2 at stem `name`, before its first
+    // tail; 3 after tail `tail` of stem `name`; 4 finished.
+    std::uint8_t phase = 0;
+    std::uint16_t name_length = 0;  // last simple name, or the current stem (with its ".")
+    std::uint16_t tail_length = 0;  // last tail of the current stem
+    char name[kMaxDerivedName + 1] = {};
+    char tail[kMaxDerivedName + 1] = {};
+};
+// The next variable after the cursor: true with its name (stem and tail; tail empty for a
+// simple variable) and a pointer to its value; false when there are no more.
+bool next_variable(VariableScope* scope, VarCursor& cursor, std::string_view& stem,
+                   std::string_view& tail, const Value*& value);
+
+// Calls visit(stem, tail, value) for every variable in the enumeration order; stops when
+// visit answers false.
 using VarVisitor = bool (*)(std::string_view stem, std::string_view tail, const Value& value,
                             void* context);
 void enumerate_variables(VariableScope* scope, VarVisitor visit, void* context);
 
-// The scope of an activation, and new scopes.
+// New scopes: a program's (caller null; registers the current program's symbol cache), or a
+// PROCEDURE's (linked to the caller's scope for EXPOSE). destroy_scope frees every node;
+// aliases are freed without touching the variables they stand for.
 VariableScope* new_scope(VariableScope* caller);
 void destroy_scope(VariableScope* scope);
+
+// Testing: the next scope id to hand out (to reach the wrap of the counter).
+void set_next_scope_id_for_testing(std::uint32_t id);
 
 }  // namespace ketra

@@ -17,14 +17,14 @@ namespace ketra {
 
 namespace {
 
-// The enumeration of RXSHV_NEXTV: how many variables of which scope were handed out already.
+// The enumeration of RXSHV_NEXTV: the scope it walks and where it stands.
 constinit VariableScope* g_enum_scope = nullptr;
 constinit std::uint32_t g_enum_scope_id = 0;
-constinit std::size_t g_enum_done = 0;
+constinit VarCursor g_enum_cursor{};
 
 void restart_enumeration() {
     g_enum_scope = nullptr;
-    g_enum_done = 0;
+    g_enum_cursor.phase = 0;
 }
 
 // Copies s into the caller's string (or a new block when its pointer is null); the length
@@ -45,42 +45,27 @@ std::uint8_t give_string(RXSTRING& dst, ULONG* len, std::string_view s) {
     return 0;
 }
 
-struct NthVariable {
-    std::size_t wanted = 0;
-    std::size_t seen = 0;
-    bool found = false;
-    std::string name;
-    std::string value;
-};
-
-bool pick_nth(std::string_view stem, std::string_view tail, const Value& v, void* context) {
-    auto* n = static_cast<NthVariable*>(context);
-    if (n->seen++ < n->wanted) return true;
-    n->found = true;
-    n->name.assign(stem);
-    n->name.append(tail);
-    NumberBuffer b;
-    n->value.assign(view_of(v, b));
-    return false;
-}
-
 std::uint8_t next_variable(Activation* a, SHVBLOCK& blk) {
     VariableScope* scope = a->scope;
     if (g_enum_scope != scope || (scope && g_enum_scope_id != scope->id)) {
         g_enum_scope = scope;
         g_enum_scope_id = scope ? scope->id : 0;
-        g_enum_done = 0;
+        g_enum_cursor.phase = 0;
     }
-    NthVariable pick;
-    pick.wanted = g_enum_done;
-    enumerate_variables(scope, &pick_nth, &pick);
-    if (!pick.found) {
+    std::string_view stem, tail;
+    const Value* value = nullptr;
+    if (!next_variable(scope, g_enum_cursor, stem, tail, value)) {
         restart_enumeration();
         return RXSHV_LVAR;
     }
-    ++g_enum_done;
-    std::uint8_t flags = give_string(blk.shvname, &blk.shvnamelen, pick.name);
-    flags |= give_string(blk.shvvalue, &blk.shvvaluelen, pick.value);
+    // A compound's name is its stem (with the ".") followed by its tail.
+    char name[2 * (kMaxDerivedName + 1)];
+    std::memcpy(name, stem.data(), stem.size());
+    if (!tail.empty()) std::memcpy(name + stem.size(), tail.data(), tail.size());
+    NumberBuffer b;
+    std::uint8_t flags =
+        give_string(blk.shvname, &blk.shvnamelen, {name, stem.size() + tail.size()});
+    flags |= give_string(blk.shvvalue, &blk.shvvaluelen, view_of(*value, b));
     return flags;
 }
 

@@ -115,7 +115,7 @@ void say(Interp& in, Value& v) {
     // One write for a line that fits the buffer keeps lines whole.
     char buf[1024];
     if (s.size() < sizeof buf) {
-        std::memcpy(buf, s.data(), s.size());
+        if (!s.empty()) std::memcpy(buf, s.data(), s.size());
         buf[s.size()] = '\n';
         write_io_window(buf, static_cast<unsigned long>(s.size() + 1));
     } else {

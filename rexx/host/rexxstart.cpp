@@ -227,6 +227,8 @@ extern "C" KETRA_EXPORT LONG APIENTRY RexxStart(LONG argc, PRXSTRING argv, PCSZ 
     if (!ensure_library_started()) return -26;
     platform::ApiLockGuard lock;
     ExecInstance inst{};
+    // A nested run clears the activation of the run it is nested in; it is put back after.
+    Activation* saved_activation = g_lib.activation;
     g_lib.activation = nullptr;
 
     long tid = current_thread_id();
@@ -258,12 +260,12 @@ extern "C" KETRA_EXPORT LONG APIENTRY RexxStart(LONG argc, PRXSTRING argv, PCSZ 
         }
         if (!ok) {
             if (!parent) entry->active = 0;
+            g_lib.activation = saved_activation;
             return -28;
         }
         g_lib.package_loaded = true;
     }
 
-    Activation* saved_activation = parent ? g_lib.activation : nullptr;
     int rc = internal_rexxsaa(&inst, argc, argv, name, instore, envname, calltype, exits, retc,
                               result);
     if (parent) {

@@ -4,6 +4,7 @@
 #include "rexx/runtime/interp_ports.h"
 
 #include "rexx/host/error.h"
+#include "rexx/translate/translator.h"
 
 namespace ketra {
 
@@ -20,9 +21,15 @@ namespace {
 KETRA_WEAK bool builtin_call(int, Value*, int, Value&) {
     missing("the built-in functions");
 }
-KETRA_WEAK void translate_interpret_string(ExecInstance*, const char*, std::size_t,
-                                           RexxVector<std::uint8_t>&) {
-    missing("INTERPRET");
+void translate_interpret_string(ExecInstance* inst, const char* text, std::size_t length,
+                                RexxVector<std::uint8_t>& code) {
+    // The table room an INTERPRET may use beyond the program's own entries.
+    constexpr std::size_t kInterpretRoom = 40;
+    Program& p = *inst->program;
+    // The block ends in its own end-of-interpret opcode; the one the caller appends after it
+    // is never reached.
+    code = translate_interpret(inst, p, text, length, p.literals.size() + kInterpretRoom,
+                               p.symbols.size() + kInterpretRoom);
 }
 
 }  // namespace ketra

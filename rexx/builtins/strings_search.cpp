@@ -1,0 +1,103 @@
+// String functions that search and compare: POS, INDEX, LASTPOS, VERIFY, COMPARE and ABBREV.
+#include <cstring>
+
+#include "rexx/builtins/handlers.h"
+#include "rexx/host/error.h"
+
+namespace ketra {
+
+namespace {
+
+// The 1-based position of the first occurrence of needle in hay at or after start, else 0.
+std::size_t find_from(const BuiltinArg& needle, const BuiltinArg& hay, std::size_t start) {
+    const std::size_t nl = needle.length, hl = hay.length;
+    if (nl == 0 || start > hl || nl > hl - start + 1) return 0;
+    const char first = needle.text[0];
+    const char* p = hay.text + (start - 1);
+    const char* last = hay.text + (hl - nl);  // last offset where needle fits
+    while (p <= last) {
+        const void* hit = std::memchr(p, first, static_cast<std::size_t>(last - p) + 1);
+        if (!hit) return 0;
+        p = static_cast<const char*>(hit);
+        if (std::memcmp(p, needle.text, nl) == 0) return static_cast<std::size_t>(p - hay.text) + 1;
+        ++p;
+    }
+    return 0;
+}
+
+std::size_t start_of(const BuiltinArg& a) {
+    return a.omitted ? 1 : static_cast<std::size_t>(a.count);
+}
+
+}  // namespace
+
+void bif_pos(BuiltinCall& call) {
+    result_integer(call, find_from(call.arg[0], call.arg[1], start_of(call.arg[2])));
+}
+
+void bif_index(BuiltinCall& call) {
+    result_integer(call, find_from(call.arg[1], call.arg[0], start_of(call.arg[2])));
+}
+
+void bif_lastpos(BuiltinCall& call) {
+    const BuiltinArg& needle = call.arg[0];
+    const BuiltinArg& hay = call.arg[1];
+    const std::size_t nl = needle.length, hl = hay.length;
+    if (nl == 0 || nl > hl) return;  // the result stays 0
+    std::size_t region = hl;
+    if (!call.arg[2].omitted && static_cast<std::size_t>(call.arg[2].count) <= hl)
+        region = static_cast<std::size_t>(call.arg[2].count);
+    if (region < nl) return;
+    for (std::size_t off = region - nl + 1; off-- > 0;) {
+        if (hay.text[off] == needle.text[0] && std::memcmp(hay.text + off, needle.text, nl) == 0) {
+            result_integer(call, static_cast<std::int64_t>(off) + 1);
+            return;
+        }
+    }
+}
+
+void bif_verify(BuiltinCall& call) {
+    const BuiltinArg& s = call.arg[0];
+    const BuiltinArg& ref = call.arg[1];
+    const char opt = call.arg[2].option;
+    if (opt != ' ' && opt != 'M' && opt != 'N') error(40);
+    const bool match = opt == 'M';
+    const std::size_t start = start_of(call.arg[3]);
+    if (start > s.length) return;
+    bool in_ref[256] = {};
+    for (std::size_t i = 0; i < ref.length; ++i)
+        in_ref[static_cast<unsigned char>(ref.text[i])] = true;
+    for (std::size_t i = start - 1; i < s.length; ++i) {
+        if (in_ref[static_cast<unsigned char>(s.text[i])] == match) {
+            result_integer(call, static_cast<std::int64_t>(i) + 1);
+            return;
+        }
+    }
+}
+
+void bif_compare(BuiltinCall& call) {
+    const BuiltinArg& a = call.arg[0];
+    const BuiltinArg& b = call.arg[1];
+    const char pad = call.arg[2].pad;
+    const std::size_t n = a.length > b.length ? a.length : b.length;
+    for (std::size_t i = 0; i < n; ++i) {
+        const char x = i < a.length ? a.text[i] : pad;
+        const char y = i < b.length ? b.text[i] : pad;
+        if (x != y) {
+            result_integer(call, static_cast<std::int64_t>(i) + 1);
+            return;
+        }
+    }
+}
+
+void bif_abbrev(BuiltinCall& call) {
+    const BuiltinArg& information = call.arg[0];
+    const BuiltinArg& info = call.arg[1];
+    const std::size_t least =
+        call.arg[2].omitted ? info.length : static_cast<std::size_t>(call.arg[2].count);
+    const bool yes = info.length >= least && info.length <= information.length &&
+                     std::memcmp(information.text, info.text, info.length) == 0;
+    result_integer(call, yes ? 1 : 0);
+}
+
+}  // namespace ketra

@@ -2,13 +2,16 @@
 // bytes), listings of translated programs through KetraDisassemble, and ketra --disasm.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <string>
 
 #include <fcntl.h>
 #include <unistd.h>
 
 #include "ketra_tools.h"
+#include "rexx/builtins/names.h"
 #include "rexx/translate/disasm.h"
 #include "rexx/translate/opcodes.h"
 #include "support/process.h"
@@ -24,6 +27,58 @@ void add_symbol(Program& p, const char* s, std::uint8_t kind = kSymbolSimple,
     e.kind = kind;
     e.tail = tail;
     p.symbols.push_back(e);
+}
+
+// The tables the listing names things by: opcode lengths, clause starts and mnemonics, and the
+// built-in names with their codes.
+TEST(OpcodeTable, LengthsClauseStartsAndNames) {
+    const int clause_starts[] = {10, 14, 16, 18, 21, 23, 29, 30, 31, 32, 33, 44,
+                                 46, 47, 48, 49, 53, 54, 55, 56, 58, 62, 94, 95};
+    int n = 0;
+    for (int op = 0; op <= 255; ++op) {
+        bool expected = std::find(std::begin(clause_starts), std::end(clause_starts), op) !=
+                        std::end(clause_starts);
+        EXPECT_EQ(is_clause_start(static_cast<std::uint8_t>(op)), expected) << op;
+        if (const OpcodeInfo* i = opcode_info(static_cast<std::uint8_t>(op))) {
+            ++n;
+            EXPECT_EQ(opcode_by_name(i->name), op) << i->name;  // mnemonics are unique
+        }
+    }
+    EXPECT_EQ(n, 96);
+    EXPECT_EQ(opcode_length(0), 0);
+    EXPECT_EQ(opcode_length(97), 0);
+    const int lengths3[] = {1, 2, 6, 10, 32, 33, 34, 35, 40, 41, 42, 51, 52, 60, 61, 63};
+    for (int op : lengths3) EXPECT_EQ(opcode_length(static_cast<std::uint8_t>(op)), 3) << op;
+    for (int op : {13, 25, 26, 27, 57}) EXPECT_EQ(opcode_length(static_cast<std::uint8_t>(op)), 4);
+    for (int op = 14; op <= 19; ++op) EXPECT_EQ(opcode_length(static_cast<std::uint8_t>(op)), 5);
+    EXPECT_EQ(opcode_length(59), 6);
+    for (int op = 64; op <= 96; ++op) EXPECT_EQ(opcode_length(static_cast<std::uint8_t>(op)), 1);
+}
+
+TEST(BuiltinNames, CodesAndAliases) {
+    const BuiltinName* t = builtin_names();
+    bool named[kBuiltinCodeMax + 1] = {};
+    for (int i = 0; i < kBuiltinNameCount; ++i) {
+        EXPECT_EQ(std::strlen(t[i].name), t[i].length);
+        EXPECT_EQ(builtin_code(t[i].name, t[i].length), t[i].code) << t[i].name;
+        for (int j = 0; j < i; ++j) EXPECT_STRNE(t[i].name, t[j].name);
+        ASSERT_GE(t[i].code, 1);
+        ASSERT_LE(t[i].code, kBuiltinCodeMax);
+        named[t[i].code] = true;
+    }
+    for (int c = 1; c <= kBuiltinCodeMax; ++c) EXPECT_TRUE(named[c]) << c;
+    EXPECT_EQ(builtin_code("LENGTH", 6), 33);
+    EXPECT_EQ(builtin_code("CENTRE", 6), 10);
+    EXPECT_EQ(builtin_code("GETENV", 6), 88);
+    EXPECT_EQ(builtin_code("_CD", 3), 78);
+    EXPECT_EQ(builtin_code("ZYMVERSION", 10), 148);
+    EXPECT_EQ(builtin_code("center", 6), 0);  // case matters
+    EXPECT_EQ(builtin_code("LENGTHS", 7), 0);
+    EXPECT_EQ(builtin_code("LENGTH", 5), 0);
+    EXPECT_STREQ(builtin_name(88), "DOSENV");  // the first name, not the alias
+    EXPECT_STREQ(builtin_name(139), "DOSENVSIZE");
+    EXPECT_EQ(builtin_name(0), nullptr);
+    EXPECT_EQ(builtin_name(149), nullptr);
 }
 
 TEST(Disassembler, ListsEveryOperandKindAndTheTables) {

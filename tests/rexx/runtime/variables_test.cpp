@@ -1,104 +1,20 @@
 // The variable pool through the interpreter's ports: simple, stem and compound variables,
 // stem defaults, DROP, PROCEDURE and EXPOSE, tail substitution and its limit, the symbol
-// cache across scopes, access by name; and PARSE templates run against strings.
+// cache across scopes and across a wrap of the scope ids, access by name, enumeration.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
-#include "rexx/runtime/activation.h"
-#include "rexx/runtime/interp_ports.h"
+#include "rexx/host/testing_hooks.h"
 #include "rexx/runtime/variables.h"
-#include "rexx/translate/program.h"
-#include "support/rexx_test.h"
+#include "rexx/runtime/variables_test_fixture.h"
 
 namespace ketra::test {
 namespace {
-
-// A run with a hand-made program: symbols and literals are added as a test needs them.
-class PoolTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        run_.instance().program = make_program();
-        prog_ = run_.instance().program.get();
-        for (const char* n : {"RC", "RESULT", "SIGL"}) sym(n);
-        top_ = Activation{};
-        vars_open_program(&top_);
-    }
-    void TearDown() override {
-        vars_close(&top_);
-        run_.instance().program.reset();
-    }
-
-    // The symbol index of a name (entered on first use); compound symbols get a tail
-    // descriptor made from their parts like the translator makes it.
-    std::uint16_t sym(const std::string& name) {
-        for (std::size_t i = 0; i < prog_->symbols.size(); ++i)
-            if (std::string(chars_of(prog_->symbols[i].name), prog_->symbols[i].name.length) ==
-                name)
-                return static_cast<std::uint16_t>(i);
-        SymbolEntry e{};
-        e.name = make_value(name.data(), name.size(), true);
-        std::size_t dot = name.find('.');
-        e.kind = dot == std::string::npos     ? kSymbolSimple
-                 : dot + 1 == name.size()    ? kSymbolStem
-                                             : kSymbolCompound;
-        std::size_t index = prog_->symbols.size();
-        prog_->symbols.push_back(e);
-        if (e.kind == kSymbolCompound) {
-            std::string d;
-            auto item = [&](int kind, std::uint16_t idx) {
-                d += static_cast<char>(kind);
-                d += static_cast<char>(idx & 0xFF);
-                d += static_cast<char>(idx >> 8);
-            };
-            item(3, sym(name.substr(0, dot + 1)));
-            std::size_t i = dot + 1;
-            while (true) {
-                std::size_t j = name.find('.', i);
-                std::string part = name.substr(i, j == std::string::npos ? j : j - i);
-                if (part.empty() || (part[0] >= '0' && part[0] <= '9'))
-                    item(2, lit(part));
-                else
-                    item(3, sym(part));
-                if (j == std::string::npos) break;
-                i = j + 1;
-            }
-            prog_->symbols[index].tail = lit(d);
-        }
-        return static_cast<std::uint16_t>(index);
-    }
-    std::uint16_t lit(const std::string& bytes) {
-        prog_->literals.push_back(make_value(bytes.data(), bytes.size(), true));
-        return static_cast<std::uint16_t>(prog_->literals.size() - 1);
-    }
-    std::uint16_t tmpl(const std::vector<std::uint16_t>& words) {
-        std::string b;
-        for (std::uint16_t w : words) {
-            b += static_cast<char>(w & 0xFF);
-            b += static_cast<char>(w >> 8);
-        }
-        return lit(b);
-    }
-
-    void set(const std::string& name, const std::string& value, Activation* a = nullptr) {
-        var_store(a ? a : &top_, sym(name), make_value(value.data(), value.size(), true));
-    }
-    // The value, or "<unset:NAME>" with the name the pool reports.
-    std::string get(const std::string& name, Activation* a = nullptr) {
-        Value v;
-        bool found = var_fetch(a ? a : &top_, sym(name), v);
-        NumberBuffer b;
-        std::string s(view_of(v, b));
-        release(v);
-        return found ? s : "<unset:" + s + ">";
-    }
-
-    ScopedRun run_;
-    Program* prog_ = nullptr;
-    Activation top_{};
-};
 
 TEST_F(PoolTest, SimpleVariablesStoreFetchDrop) {
     EXPECT_EQ(get("X"), "<unset:X>");
@@ -120,7 +36,7 @@ TEST_F(PoolTest, StemDefaultsAndDrop) {
     EXPECT_EQ(get("A.7"), "seven");
     var_drop(&top_, sym("A.7"));
     EXPECT_EQ(get("A.7"), "<unset:A.7>");  // dropped on its own: no default
-    set("A.", "new");                       // assigning the stem resets every compound
+    set("A.", "new");                      // assigning the stem resets every compound
     EXPECT_EQ(get("A.7"), "new");
     var_drop(&top_, sym("A."));
     EXPECT_EQ(get("A.7"), "<unset:A.7>");
@@ -245,103 +161,256 @@ TEST(NameValidation, DirectAndSymbolicNames) {
     EXPECT_FALSE(resolve_symbolic_name(nullptr, embedded, n));
 }
 
-// ---- PARSE --------------------------------------------------------------------------------
+TEST_F(PoolTest, WholeValuesAreKeptExactly) {
+    set("N", "12");
+    Value* slot = var_slot(&top_, sym("N"));
+    ASSERT_NE(slot, nullptr);
+    EXPECT_TRUE(is_integer_form(*slot));  // whole values are stored in integer form
+    set("Z", "012");                      // not integer syntax: kept as written
+    EXPECT_EQ(get("Z"), "012");
+    set("M", "-0");
+    EXPECT_EQ(get("M"), "-0");
+    set("E", "");
+    EXPECT_EQ(get("E"), "");  // the empty string is a value, not "unset"
+}
 
-class ParseTest : public PoolTest {
-protected:
-    void parse(const std::string& text, const std::vector<std::uint16_t>& words,
-               bool upper = false) {
-        Value v = make_value(text.data(), text.size(), true);
-        parse_string(&top_, tmpl(words), v, upper);
-        release(v);
+TEST_F(PoolTest, CompoundTailsAreExactStrings) {
+    set("I", "");
+    set("A.I", "empty tail");  // A. followed by an empty tail: a compound, not the stem
+    EXPECT_EQ(get("A."), "<unset:A.>");
+    set("I", "x y");
+    set("A.I", "blank");
+    set("J", "X Y");
+    EXPECT_EQ(get("A.J"), "<unset:A.X Y>");  // tails compare exactly, case included
+    var_drop(&top_, sym("I"));
+    set("A.I", "unset tail");
+    ResolvedName n;
+    Value v;
+    ASSERT_TRUE(resolve_direct_name("A.", n));
+    EXPECT_FALSE(fetch_by_name(top_.scope, n, v));
+    release(v);
+    ASSERT_TRUE(resolve_direct_name("A.x y", n));
+    ASSERT_TRUE(fetch_by_name(top_.scope, n, v));
+    EXPECT_EQ(std::string(chars_of(v), v.length), "blank");
+    release(v);
+    // Stem A. with tail "" (the first compound set above) versus a name of stem "A." only.
+    set("I", "");
+    EXPECT_EQ(get("A.I"), "empty tail");
+}
+
+TEST_F(PoolTest, CompoundWithMoreThanNineTailParts) {
+    const std::string name = "T.A.B.C.D.E.F.G.H.I.J";  // 10 parts: no descriptor
+    std::uint16_t s = sym(name);
+    ASSERT_EQ(prog_->symbols[s].tail, kTailTooMany);
+    set("A", "1");
+    set("J", "last");
+    set_sym(s, "deep");
+    ResolvedName n;
+    Value v;
+    ASSERT_TRUE(resolve_direct_name("T.1.B.C.D.E.F.G.H.I.last", n));
+    ASSERT_TRUE(fetch_by_name(top_.scope, n, v));
+    EXPECT_EQ(std::string(chars_of(v), v.length), "deep");
+    release(v);
+    EXPECT_EQ(get_sym(s), "deep");
+    set("T.", "default");
+    EXPECT_EQ(get_sym(s), "default");
+    set("J", std::string(240, 'j'));
+    EXPECT_REXX_ERROR(get_sym(s), 30);
+}
+
+TEST_F(PoolTest, FailedStoresLeaveNothingBehind) {
+    // The value belongs to the pool from the call on: when the derived name is too long it is
+    // freed (the sanitizer build reports a leak otherwise) and nothing is assigned.
+    set("T", std::string(260, 't'));
+    EXPECT_REXX_ERROR(set("S.T", std::string(100, 'v')), 30);
+    set("T", "1");
+    EXPECT_EQ(get("S.T"), "<unset:S.1>");
+    // No memory for a new node: error 5, the tree and the value survive.
+    std::uint16_t fresh = sym("NEWNAME_LONGER");
+    Value v = make_value(std::string(50, 'n'), true);
+    testing::fail_allocations_after(0);
+    int rc = error_of([&] { var_store(&top_, fresh, v); });
+    testing::fail_allocations_after(-1);
+    EXPECT_EQ(rc, 5);
+    EXPECT_EQ(get("NEWNAME_LONGER"), "<unset:NEWNAME_LONGER>");
+    EXPECT_EQ(get("T"), "1");
+}
+
+TEST_F(PoolTest, DropListThatNamesItself) {
+    // The list variable is dropped while its words are still being read.
+    set("LIST", "A LIST B.1 a_rather_long_name");
+    set("A", "a");
+    set("B.1", "b1");
+    set("A_RATHER_LONG_NAME", "long");
+    var_drop_list(&top_, sym("LIST"));
+    EXPECT_EQ(get("A"), "<unset:A>");
+    EXPECT_EQ(get("LIST"), "<unset:LIST>");
+    EXPECT_EQ(get("B.1"), "<unset:B.1>");
+    EXPECT_EQ(get("A_RATHER_LONG_NAME"), "<unset:A_RATHER_LONG_NAME>");
+    set("BAD", "X Y-Z");
+    set("X", "x");
+    EXPECT_REXX_ERROR(var_drop_list(&top_, sym("BAD")), 46);
+    set("LONG", std::string(251, 'L'));
+    EXPECT_REXX_ERROR(var_drop_list(&top_, sym("LONG")), 30);
+}
+
+TEST_F(PoolTest, ExposedCompoundTailsUseTheNewActivationsValues) {
+    set("I", "1");
+    set("A.1", "a one");
+    set("A.I", "caller A.I");  // A.1 again
+    Activation c = callee();
+    var_procedure(&c);
+    // EXPOSE A.I I: I is not exposed yet, so A.I names the caller's A.I (not A.1).
+    set("A.I", "by name", &top_);
+    var_drop(&top_, sym("I"));
+    set("A.I", "A.I itself");
+    set("I", "1");
+    var_expose(&c, sym("A.I"));
+    var_expose(&c, sym("I"));
+    EXPECT_EQ(get("A.1", &c), "<unset:A.1>");  // not exposed
+    set("I", "I", &c);                         // I is shared: the caller's I changes
+    EXPECT_EQ(get("A.I", &c), "A.I itself");
+    vars_close(&c);
+    EXPECT_EQ(get("I"), "I");
+}
+
+TEST_F(PoolTest, ExposeChainsAndWholeStems) {
+    set("X", "top x");
+    set("S.1", "s1");
+    Activation c1 = callee();
+    var_procedure(&c1);
+    var_expose(&c1, sym("X"));
+    var_expose(&c1, sym("S.1"));
+    var_expose(&c1, sym("S."));  // the whole stem after one of its compounds
+    Activation c2 = callee(&c1);
+    var_procedure(&c2);
+    var_expose(&c2, sym("X"));  // an alias of an alias stands for the program's X
+    var_expose(&c2, sym("S."));
+    set("X", "from c2", &c2);
+    set("S.2", "s2 from c2", &c2);
+    EXPECT_EQ(get("S.1", &c2), "s1");
+    vars_close(&c2);
+    vars_close(&c1);
+    EXPECT_EQ(get("X"), "from c2");
+    EXPECT_EQ(get("S.2"), "s2 from c2");
+    // A stem assigned in the callee resets the caller's compounds.
+    Activation c3 = callee();
+    var_procedure(&c3);
+    var_expose(&c3, sym("S."));
+    set("S.", "fresh", &c3);
+    vars_close(&c3);
+    EXPECT_EQ(get("S.1"), "fresh");
+}
+
+TEST_F(PoolTest, ACachedLocalVariableThatBecomesAnAliasIsFollowed) {
+    set("X", "caller");
+    Activation c = callee();
+    var_procedure(&c);
+    std::uint16_t first = sym("X");
+    std::uint16_t second = new_sym("X");  // a second entry of the same name
+    set_sym(first, "local", &c);          // cached in the first entry
+    var_expose(&c, second);               // the local node becomes an alias
+    EXPECT_EQ(get_sym(first, &c), "caller");
+    set_sym(first, "through the alias", &c);
+    vars_close(&c);
+    EXPECT_EQ(get("X"), "through the alias");
+}
+
+TEST_F(PoolTest, ScopeIdsThatWrapNeverMatchALiveScope) {
+    // The program's scope (made first, with the smallest id) and a procedure's scope both
+    // live across the wrap of the counter; a scope made after it must not take a live
+    // scope's id, nor see the nodes cached under it.
+    vars_close(&top_);
+    set_next_scope_id_for_testing(1);
+    vars_open_program(&top_);
+    set("X", "program");
+    set_next_scope_id_for_testing(0xFFFFFFFF);
+    Activation c1 = callee();
+    var_procedure(&c1);  // the last id before the wrap
+    set("X", "c1", &c1);
+    Activation c2 = callee(&c1);
+    var_procedure(&c2);  // the counter wraps here
+    EXPECT_NE(c2.scope->id, top_.scope->id);
+    EXPECT_NE(c2.scope->id, c1.scope->id);
+    EXPECT_NE(top_.scope->id, c1.scope->id);
+    EXPECT_EQ(get("X", &c2), "<unset:X>");
+    set("X", "c2", &c2);
+    EXPECT_EQ(get("X", &c1), "c1");
+    EXPECT_EQ(get("X"), "program");
+    vars_close(&c2);
+    vars_close(&c1);
+    for (int i = 0; i < 3; ++i) {  // fresh ids after the wrap stay clear of the program's
+        Activation c = callee();
+        var_procedure(&c);
+        EXPECT_EQ(get("X", &c), "<unset:X>");
+        vars_close(&c);
     }
-    static constexpr std::uint16_t kEnd = 9;
-};
-
-TEST_F(ParseTest, WordSplitting) {
-    std::uint16_t x = sym("X"), y = sym("Y"), z = sym("Z");
-    parse("a b c d", {kEnd, 0, 3, x, y, z});
-    EXPECT_EQ(get("X"), "a");
-    EXPECT_EQ(get("Y"), "b");
-    EXPECT_EQ(get("Z"), "c d");
-    parse("  a  b ", {kEnd, 0, 2, x, y});
-    EXPECT_EQ(get("X"), "a");
-    EXPECT_EQ(get("Y"), " b ");
-    parse("a b", {kEnd, 0, 2, 65535, y});
-    EXPECT_EQ(get("Y"), "b");
-    parse("  whole  ", {kEnd, 0, 1, x});
-    EXPECT_EQ(get("X"), "  whole  ");
-    parse("", {kEnd, 0, 2, x, y});
-    EXPECT_EQ(get("X"), "");
-    EXPECT_EQ(get("Y"), "");
+    EXPECT_EQ(get("X"), "program");
 }
 
-TEST_F(ParseTest, PositionalPatterns) {
-    std::uint16_t x = sym("X"), y = sym("Y"), z = sym("Z");
-    parse("abc", {3, lit("2"), 1, x, kEnd, 0, 1, y});
-    EXPECT_EQ(get("X"), "a");
-    EXPECT_EQ(get("Y"), "bc");
-    parse("abcdef", {3, lit("3"), 0, 4, lit("2"), 1, x, kEnd, 0, 1, y});
-    EXPECT_EQ(get("X"), "cd");
-    EXPECT_EQ(get("Y"), "ef");
-    parse("abcdef", {3, lit("4"), 1, x, 3, lit("2"), 1, y, kEnd, 0, 1, z});
-    EXPECT_EQ(get("X"), "abc");
-    EXPECT_EQ(get("Y"), "def");
-    EXPECT_EQ(get("Z"), "bcdef");
-    parse("x", {5, lit("1"), 1, x, kEnd, 0, 1, y});
-    EXPECT_EQ(get("X"), "x");
-    EXPECT_EQ(get("Y"), "x");
-    EXPECT_EQ(error_of([&] { parse("abc", {3, lit("-1"), 1, x, kEnd, 0, 0}); }), 26);
-    EXPECT_EQ(error_of([&] { parse("abc", {3, lit("1.5"), 1, x, kEnd, 0, 0}); }), 26);
-    set("P", "2");
-    parse("abcd", {6, sym("P"), 1, x, kEnd, 0, 1, y});  // =(P)
-    EXPECT_EQ(get("X"), "a");
-    EXPECT_EQ(get("Y"), "bcd");
+TEST_F(PoolTest, EnumerationOrderAndCursor) {
+    // Many variables inserted in random order come back by length, then bytes; simple
+    // variables first, then each stem's compounds; dropped ones and stem defaults are left
+    // out; variables dropped between steps do not upset the cursor.
+    std::vector<std::string> names;
+    for (int i = 0; i < 300; ++i) names.push_back("V" + std::to_string(i * 7919 % 1000));
+    std::mt19937 rng(5);
+    std::shuffle(names.begin(), names.end(), rng);
+    ResolvedName n;
+    for (const std::string& name : names) {
+        ASSERT_TRUE(resolve_direct_name(name, n));
+        store_by_name(top_.scope, n, make_value(name, true));
+    }
+    set("S.", "default");
+    set("S.B", "sb");
+    set("S.AA", "saa");
+    set("R.\xff", "high byte");
+    set("R.1", "r1");
+    set("GONE", "x");
+    var_drop(&top_, sym("GONE"));
+    std::vector<std::string> expected = names;
+    std::sort(expected.begin(), expected.end(), [](const std::string& a, const std::string& b) {
+        return a.size() != b.size() ? a.size() < b.size() : a < b;
+    });
+    for (const char* c : {"R.1", "R.\xff", "S.B", "S.AA"}) expected.push_back(c);
+
+    std::vector<std::string> seen;
+    VarCursor cur;
+    std::string_view stem, tail;
+    const Value* value = nullptr;
+    while (next_variable(top_.scope, cur, stem, tail, value)) {
+        seen.push_back(std::string(stem) + std::string(tail));
+        if (seen.size() == 10) {  // drop the next one and an earlier one mid-way
+            ASSERT_TRUE(resolve_direct_name(expected[10], n));
+            drop_by_name(top_.scope, n);
+            ASSERT_TRUE(resolve_direct_name(expected[0], n));
+            drop_by_name(top_.scope, n);
+        }
+    }
+    expected.erase(expected.begin() + 10);
+    EXPECT_EQ(seen, expected);
+    EXPECT_FALSE(next_variable(top_.scope, cur, stem, tail, value));  // stays finished
 }
 
-TEST_F(ParseTest, StringPatterns) {
-    std::uint16_t k = sym("KEY"), v = sym("VAL"), x = sym("X"), y = sym("Y");
-    parse("k=v", {1, lit("="), 1, k, kEnd, 0, 1, v});
-    EXPECT_EQ(get("KEY"), "k");
-    EXPECT_EQ(get("VAL"), "v");
-    parse("kv", {1, lit("="), 1, k, kEnd, 0, 1, v});
-    EXPECT_EQ(get("KEY"), "kv");
-    EXPECT_EQ(get("VAL"), "");
-    parse("ab,cd", {1, lit(","), 1, x, kEnd, 0, 1, y}, true);
-    EXPECT_EQ(get("X"), "AB");
-    EXPECT_EQ(get("Y"), "CD");
-    set("SEP", ":");
-    parse("a:b", {2, sym("SEP"), 1, x, kEnd, 0, 1, y});
-    EXPECT_EQ(get("X"), "a");
-    EXPECT_EQ(get("Y"), "b");
-    parse("ab", {1, lit(""), 1, x, kEnd, 0, 1, y});  // an empty pattern never matches
-    EXPECT_EQ(get("X"), "ab");
-    EXPECT_EQ(get("Y"), "");
+TEST_F(PoolTest, AccessByNameMatchesAccessBySymbol) {
+    set("K", "7");
+    ResolvedName n;
+    ASSERT_TRUE(resolve_symbolic_name(top_.scope, "q.k", n));
+    EXPECT_EQ(n.kind, kNameCompound);
+    store_by_name(top_.scope, n, make_value("q seven", true));
+    EXPECT_EQ(get("Q.7"), "q seven");
+    ASSERT_TRUE(resolve_symbolic_name(top_.scope, "q.", n));
+    store_by_name(top_.scope, n, make_value("qd", true));
+    EXPECT_EQ(get("Q.7"), "qd");
+    ASSERT_TRUE(resolve_direct_name("Q.7", n));
+    drop_by_name(top_.scope, n);
+    EXPECT_EQ(get("Q.7"), "<unset:Q.7>");
+    EXPECT_EQ(get("Q.8"), "qd");
+    ASSERT_TRUE(resolve_symbolic_name(top_.scope, "q.k.1x", n));  // digit parts stay literal
+    EXPECT_EQ(std::string(n.stem) + std::string(n.tail), "Q.7.1X");
+    set("T", std::string(248, 't'));
+    EXPECT_TRUE(resolve_symbolic_name(top_.scope, "s.t", n));
+    EXPECT_FALSE(resolve_symbolic_name(top_.scope, "ss.t", n));
 }
-
-TEST_F(ParseTest, ParsingAVariableIntoItself) {
-    set("S", "first and the rest of a long line");
-    std::uint16_t s = sym("S"), w = sym("W");
-    Value src;
-    ASSERT_TRUE(var_fetch(&top_, s, src));
-    parse_string(&top_, tmpl({kEnd, 0, 2, w, s}), src, false);
-    release(src);
-    EXPECT_EQ(get("W"), "first");
-    EXPECT_EQ(get("S"), "and the rest of a long line");
-}
-
-TEST_F(ParseTest, ArgumentsWithSeveralTemplates) {
-    std::uint16_t a = sym("A"), b = sym("B");
-    Value args[1] = {make_value("one two", 7, true)};
-    top_.args = args;
-    top_.argc = 1;
-    parse_args(&top_, tmpl({kEnd, 0, 1, a, kEnd, 0, 1, b}), true);
-    EXPECT_EQ(get("A"), "ONE TWO");
-    EXPECT_EQ(get("B"), "");
-    release(args[0]);
-    top_.args = nullptr;
-    top_.argc = 0;
-}
-
 }  // namespace
 }  // namespace ketra::test

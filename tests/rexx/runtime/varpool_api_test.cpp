@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/lock.h"
+#include "rexx/host/testing_hooks.h"
 #include "rexx/runtime/activation.h"
 #include "rexx/runtime/interp.h"
 #include "rexx/runtime/interp_ports.h"
@@ -19,7 +20,7 @@ namespace ketra::test {
 namespace {
 
 class VarPoolApiTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ensure_library_started();
         inst_.state = kStateExecuting;
@@ -191,6 +192,169 @@ TEST_F(VarPoolApiTest, LongDerivedNameIsBadName) {
     Req huge;
     prepare(huge, RXSHV_FETCH, std::string(100000, 'A'));
     EXPECT_EQ(one(huge), RXSHV_BADN);
+}
+
+TEST_F(VarPoolApiTest, ErrorWhileServingStopsTheChainWithMinus2) {
+    Req early_set, first, failing, after;
+    prepare(early_set, RXSHV_SET, "EARLY", "set before the failure");
+    one(early_set);
+    prepare(first, RXSHV_FETCH, "EARLY");
+    prepare(failing, RXSHV_SET, "A_NEW_VARIABLE", std::string(40, 'v'));
+    prepare(after, RXSHV_SET, "LATE", "never set");
+    first.b.shvnext = &failing.b;
+    failing.b.shvnext = &after.b;
+    after.b.shvret = 0x55;
+    // The fetch into the caller's buffer needs no memory; the new variable does.
+    testing::fail_allocations_after(0);
+    LONG rc = RexxVariablePool(&first.b);
+    testing::fail_allocations_after(-1);
+    EXPECT_EQ(rc, -2);
+    EXPECT_EQ(first.b.shvret, 0);
+    EXPECT_EQ(first.got(), "set before the failure");
+    EXPECT_EQ(after.b.shvret, 0x55);  // not reached
+    Req late;
+    prepare(late, RXSHV_FETCH, "LATE");
+    EXPECT_EQ(one(late), RXSHV_NEWV);
+}
+
+TEST_F(VarPoolApiTest, BadNamesGiveBadnNeverACrash) {
+    std::vector<std::string> bad = {"",
+                                    "a",
+                                    "Ab",
+                                    "1X",
+                                    ".X",
+                                    "A-B",
+                                    "A B",
+                                    std::string("A\0B", 3),
+                                    std::string(251, 'A'),
+                                    std::string(100000, 'Z'),
+                                    "\xff"};
+    for (int code : {RXSHV_SET, RXSHV_FETCH, RXSHV_DROPV}) {
+        for (const std::string& name : bad) {
+            Req r;
+            prepare(r, code, name, "v");
+            EXPECT_EQ(one(r), RXSHV_BADN) << code << " " << name.size();
+        }
+    }
+    for (const char* name : {"", "a-b", "a b", "x.y z", "\xff"}) {
+        Req r;
+        prepare(r, RXSHV_SYFET, name);
+        EXPECT_EQ(one(r), RXSHV_BADN) << name;
+    }
+    SHVBLOCK null_name{};  // a null name pointer
+    null_name.shvcode = RXSHV_FETCH;
+    EXPECT_EQ(RexxVariablePool(&null_name), RXSHV_BADN);
+    // A direct name's tail is taken as it is, whatever it holds.
+    Req odd, back;
+    prepare(odd, RXSHV_SET, std::string("S.a b\0\xff", 7), "odd tail");
+    EXPECT_EQ(one(odd), 0);
+    prepare(back, RXSHV_FETCH, std::string("S.a b\0\xff", 7));
+    EXPECT_EQ(one(back), 0);
+    EXPECT_EQ(back.got(), "odd tail");
+}
+
+TEST_F(VarPoolApiTest, SymbolicNamesSubstituteAndStemsSetDefaults) {
+    Req i, syset, fetch, stem, other, sydro, gone;
+    prepare(i, RXSHV_SET, "I", "3");
+    one(i);
+    prepare(syset, RXSHV_SYSET, "a.i", "a three");
+    EXPECT_EQ(one(syset), 0);
+    prepare(fetch, RXSHV_FETCH, "A.3");
+    EXPECT_EQ(one(fetch), 0);
+    EXPECT_EQ(fetch.got(), "a three");
+    prepare(stem, RXSHV_SET, "A.", "dflt");  // resets A.3 as well
+    one(stem);
+    prepare(other, RXSHV_FETCH, "A.anything at all");
+    EXPECT_EQ(one(other), 0);
+    EXPECT_EQ(other.got(), "dflt");
+    prepare(sydro, RXSHV_SYDRO, "A.I");
+    EXPECT_EQ(one(sydro), 0);
+    prepare(gone, RXSHV_FETCH, "A.3");  // dropped on its own: no default, the name comes back
+    EXPECT_EQ(one(gone), RXSHV_NEWV);
+    EXPECT_EQ(gone.got(), "A.3");
+}
+
+TEST_F(VarPoolApiTest, NextvBufferRulesAndRestart) {
+    Req set;
+    prepare(set, RXSHV_SET, "LONGNAME", "a value of some length");
+    one(set);
+    // Null pointers: blocks are allocated for the name and the value.
+    SHVBLOCK n{};
+    n.shvcode = RXSHV_NEXTV;
+    EXPECT_EQ(RexxVariablePool(&n), 0);
+    ASSERT_NE(n.shvname.strptr, nullptr);
+    ASSERT_NE(n.shvvalue.strptr, nullptr);
+    EXPECT_EQ(std::string(n.shvname.strptr, n.shvnamelen), "LONGNAME");
+    EXPECT_EQ(std::string(n.shvvalue.strptr, n.shvvaluelen), "a value of some length");
+    RexxFreeMemory(n.shvname.strptr);
+    RexxFreeMemory(n.shvvalue.strptr);
+    SHVBLOCK end{};
+    end.shvcode = RXSHV_NEXTV;
+    char nb[4], vb[4];
+    MAKERXSTRING(end.shvname, nb, sizeof nb);
+    MAKERXSTRING(end.shvvalue, vb, sizeof vb);
+    EXPECT_EQ(RexxVariablePool(&end), RXSHV_LVAR);
+    // After the end the enumeration starts again; short buffers truncate name and value.
+    SHVBLOCK again = end;
+    EXPECT_EQ(RexxVariablePool(&again), RXSHV_TRUNC);
+    EXPECT_EQ(again.shvnamelen, 4u);
+    EXPECT_EQ(std::string(nb, 4), "LONG");
+    EXPECT_EQ(again.shvvaluelen, 4u);
+    // Any other request restarts it too.
+    Req fetch;
+    prepare(fetch, RXSHV_FETCH, "LONGNAME");
+    one(fetch);
+    SHVBLOCK first = end;
+    EXPECT_EQ(RexxVariablePool(&first), RXSHV_TRUNC);
+    EXPECT_EQ(std::string(nb, 4), "LONG");
+}
+
+TEST_F(VarPoolApiTest, EnumerationFollowsExposedStems) {
+    Req s1, s2, x;
+    prepare(s1, RXSHV_SET, "S.1", "one");
+    prepare(s2, RXSHV_SET, "S.2", "two");
+    prepare(x, RXSHV_SET, "X", "caller's x");
+    one(s1);
+    one(s2);
+    one(x);
+    // A routine with PROCEDURE EXPOSE S. becomes the current activation.
+    SymbolEntry e{};
+    e.name = make_value("S.", 2, true);
+    e.kind = kSymbolStem;
+    inst_.program->symbols.push_back(e);
+    ExecInstance* saved = g_lib.current;
+    g_lib.current = &inst_;
+    Activation routine{};
+    routine.caller = &act_;
+    routine.scope = act_.scope;
+    var_procedure(&routine);
+    var_expose(&routine, static_cast<std::uint16_t>(inst_.program->symbols.size() - 1));
+    g_lib.current = saved;
+    interp_.act = &routine;
+    std::vector<std::string> seen;
+    while (true) {
+        SHVBLOCK n{};
+        n.shvcode = RXSHV_NEXTV;
+        char nb[32], vb[32];
+        MAKERXSTRING(n.shvname, nb, sizeof nb);
+        MAKERXSTRING(n.shvvalue, vb, sizeof vb);
+        if (RexxVariablePool(&n) == RXSHV_LVAR) break;
+        seen.push_back(std::string(nb, n.shvnamelen) + "=" + std::string(vb, n.shvvaluelen));
+    }
+    EXPECT_EQ(seen, (std::vector<std::string>{"S.1=one", "S.2=two"}));
+    interp_.act = &act_;
+    vars_close(&routine);
+}
+
+TEST_F(VarPoolApiTest, NoRunningProgramAnswers144) {
+    inst_.state = kStateTranslating;  // the run is not executing
+    Req r;
+    prepare(r, RXSHV_FETCH, "X");
+    EXPECT_EQ(one(r), RXSHV_NOAVL);
+    inst_.state = kStateExecuting;
+    interp_.act = nullptr;  // no current activation
+    EXPECT_EQ(one(r), RXSHV_NOAVL);
+    interp_.act = &act_;
 }
 
 TEST(VarPoolApiNoProgram, Answers144) {

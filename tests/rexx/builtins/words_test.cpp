@@ -1,0 +1,97 @@
+// The word functions: location, WORD/WORDINDEX/WORDLENGTH/WORDS, SUBWORD, DELWORD, WORDPOS and
+// FIND, SPACE and JUSTIFY.
+#include <gtest/gtest.h>
+
+#include "bif_test_support.h"
+
+namespace ketra {
+namespace {
+
+using test::bif;
+using test::bif_error;
+using test::kOmit;
+
+class WordsTest : public ::testing::Test {
+  protected:
+    test::ScopedRun run_;
+};
+
+TEST_F(WordsTest, WordAndItsPosition) {
+    EXPECT_EQ(bif("WORD", {"  now is  the time ", 3}), "the");
+    EXPECT_EQ(bif("WORD", {"now is", 3}), "");
+    EXPECT_EQ(bif("WORD", {"", 1}), "");
+    EXPECT_EQ(bif("WORDINDEX", {"  now is  the time ", 3}), "11");
+    EXPECT_EQ(bif("WORDINDEX", {"now is", 3}), "0");
+    EXPECT_EQ(bif("WORDLENGTH", {"now is  the", 3}), "3");
+    EXPECT_EQ(bif("WORDLENGTH", {"now", 2}), "0");
+    EXPECT_EQ(bif("WORD", {"a b", 999999999}), "");
+    EXPECT_EQ(bif_error("WORD", {"a b", 0}), 40);
+}
+
+TEST_F(WordsTest, OnlyTheBlankSeparatesWords) {
+    EXPECT_EQ(bif("WORDS", {"a\tb"}), "1");
+    EXPECT_EQ(bif("WORDS", {"  a  b c "}), "3");
+    EXPECT_EQ(bif("WORDS", {""}), "0");
+    EXPECT_EQ(bif("WORDS", {"   "}), "0");
+    EXPECT_EQ(bif("WORD", {"a\tb c", 1}), "a\tb");
+}
+
+TEST_F(WordsTest, SubwordAndDelword) {
+    EXPECT_EQ(bif("DELWORD", {"Now is the time", 2, 2}), "Now time");
+    EXPECT_EQ(bif("DELWORD", {"Now is the time", 2}), "Now ");
+    EXPECT_EQ(bif("DELWORD", {"Now is the time", 5}), "Now is the time");
+    EXPECT_EQ(bif("DELWORD", {"Now is the time ", 4}), "Now is the ");
+    EXPECT_EQ(bif("DELWORD", {"Now is the time", 1, 999999999}), "");
+    EXPECT_EQ(bif("DELWORD", {"Now is", 1, 0}), "Now is");
+    EXPECT_EQ(bif("SUBWORD", {"Now is  the time ", 2, 2}), "is  the");
+    EXPECT_EQ(bif("SUBWORD", {"Now is  the time ", 2}), "is  the time");
+    EXPECT_EQ(bif("SUBWORD", {"Now is", 3}), "");
+    EXPECT_EQ(bif("SUBWORD", {"Now is", 1, 0}), "");
+    EXPECT_EQ(bif("SUBWORD", {"  Now is", 1, 999999999}), "Now is");
+}
+
+TEST_F(WordsTest, WordposAndFind) {
+    EXPECT_EQ(bif("WORDPOS", {"the  time", "now is the time"}), "3");
+    EXPECT_EQ(bif("WORDPOS", {"the", "now is the time"}), "3");
+    EXPECT_EQ(bif("WORDPOS", {"is the", "now is  the time", 2}), "2");
+    EXPECT_EQ(bif("WORDPOS", {"is the", "now is the time", 3}), "0");
+    EXPECT_EQ(bif("WORDPOS", {"the", "now is the time", 0}), "0");
+    EXPECT_EQ(bif("WORDPOS", {"the", "now is the time", 9}), "0");
+    EXPECT_EQ(bif("WORDPOS", {"", "now"}), "0");
+    EXPECT_EQ(bif("WORDPOS", {"   ", "now"}), "0");
+    EXPECT_EQ(bif("WORDPOS", {"th", "the th"}), "2");        // whole words only
+    EXPECT_EQ(bif("WORDPOS", {"time x", "the time"}), "0");  // string runs out mid-phrase
+    EXPECT_EQ(bif("WORDPOS", {"a a b", "a a a b"}), "2");
+    EXPECT_EQ(bif("FIND", {"now is the time", "is"}), "2");
+    EXPECT_EQ(bif("FIND", {"now is the time", "is  the"}), "2");
+    EXPECT_EQ(bif("FIND", {"now is the time", "the now"}), "0");
+}
+
+TEST_F(WordsTest, Space) {
+    EXPECT_EQ(bif("SPACE", {"  abc  def  "}), "abc def");
+    EXPECT_EQ(bif("SPACE", {"  abc  def  ", 3}), "abc   def");
+    EXPECT_EQ(bif("SPACE", {"abc def", 0}), "abcdef");
+    EXPECT_EQ(bif("SPACE", {"abc def  g", 1, "+"}), "abc+def+g");
+    EXPECT_EQ(bif("SPACE", {"   "}), "");
+    EXPECT_EQ(bif("SPACE", {"one", 5}), "one");
+}
+
+TEST_F(WordsTest, Justify) {
+    EXPECT_EQ(bif("JUSTIFY", {"The quick brown fox", 10}), "The  quick");
+    EXPECT_EQ(bif("JUSTIFY", {"", 5}), "     ");
+    EXPECT_EQ(bif("JUSTIFY", {"abc", 5, "-"}), "abc--");
+    EXPECT_EQ(bif("JUSTIFY", {"  a  b  ", 5}), "a   b");
+    EXPECT_EQ(bif("JUSTIFY", {"a b c d", 10}), "a  b  c  d");
+    EXPECT_EQ(bif("JUSTIFY", {"a b c d", 9, "."}), "a..b..c.d");
+    EXPECT_EQ(bif("JUSTIFY", {"a b c d", 8, "."}), "a.b.c..d");  // the extra pad goes to gap 3
+    EXPECT_EQ(bif("JUSTIFY", {"abcdef", 3}), "abc");
+    EXPECT_EQ(bif("JUSTIFY", {"a b", 0}), "");
+    // Every result has exactly the requested length.
+    for (int w = 0; w < 40; ++w)
+        EXPECT_EQ(bif("JUSTIFY", {"one two three four five", w}).size(),
+                  static_cast<std::size_t>(w))
+            << w;
+}
+
+}  // namespace
+}  // namespace ketra

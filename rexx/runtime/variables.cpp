@@ -560,16 +560,20 @@ bool fetch_by_name(VariableScope* scope, const ResolvedName& n, Value& out) {
 }
 
 void store_by_name(VariableScope* scope, const ResolvedName& n, const Value& v) {
+    // The nodes are found or made before the copy is handed over (a failed allocation
+    // leaves the copy to the holder).
     ValueHolder copy(copy_value(v));
     if (n.kind == kNameSimple) {
-        set_value(real(find_or_insert(scope->simple, n.stem.data(), n.stem.size())), copy.take());
+        VarNode* node = real(find_or_insert(scope->simple, n.stem.data(), n.stem.size()));
+        set_value(node, copy.take());
         return;
     }
     VarNode* stem = stem_node_by_name(scope, n.stem, true);
     if (n.kind == kNameStem) {
         store_into_stem(stem, copy.take());
     } else {
-        set_value(tail_node(stem, n.tail, true), copy.take());
+        VarNode* node = tail_node(stem, n.tail, true);
+        set_value(node, copy.take());
     }
 }
 
@@ -680,15 +684,19 @@ bool var_fetch(Activation* a, std::uint16_t sym, Value& out) {
 }
 
 void var_store(Activation* a, std::uint16_t sym, Value v) {
-    ValueHolder hold(v);  // freed when the name cannot be derived or a node cannot be made
+    // v is freed when the name cannot be derived or a node cannot be made: each node is
+    // found or made before the value is handed over.
+    ValueHolder hold(v);
     SymbolEntry& e = program().symbols[sym];
     VariableScope* scope = a->scope;
     if (e.kind == kSymbolSimple) {
-        set_value(symbol_node(scope, e, true), hold.take());
+        VarNode* node = symbol_node(scope, e, true);
+        set_value(node, hold.take());
         return;
     }
     if (e.kind == kSymbolStem) {
-        store_into_stem(symbol_node(scope, e, true), hold.take());
+        VarNode* node = symbol_node(scope, e, true);
+        store_into_stem(node, hold.take());
         return;
     }
     std::size_t stem_len, total;

@@ -348,6 +348,28 @@ TEST_F(PoolTest, ScopeIdsThatWrapNeverMatchALiveScope) {
     EXPECT_EQ(get("X"), "program");
 }
 
+TEST_F(PoolTest, CachedAndShortTailAccessNeedsNoMemory) {
+    // A simple variable found through the cache and a compound with a short tail that exists
+    // are fetched and stored without any allocation when the value is short.
+    set("X", "x");
+    set("I", "5");
+    set("A.I", "a5");
+    std::uint16_t x = sym("X"), a = sym("A.I");
+    testing::fail_allocations_after(0);
+    int rc = error_of([&] {
+        for (int k = 0; k < 3; ++k) {
+            Value v;
+            EXPECT_TRUE(var_fetch(&top_, x, v));
+            EXPECT_TRUE(var_fetch(&top_, a, v));
+            var_store(&top_, x, make_value("short", 5, false));
+            var_store(&top_, a, make_integer(k));
+        }
+    });
+    testing::fail_allocations_after(-1);
+    EXPECT_EQ(rc, 0);
+    EXPECT_EQ(get("A.5"), "2");
+}
+
 TEST_F(PoolTest, EnumerationOrderAndCursor) {
     // Many variables inserted in random order come back by length, then bytes; simple
     // variables first, then each stem's compounds; dropped ones and stem defaults are left

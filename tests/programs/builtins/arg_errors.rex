@@ -18,6 +18,18 @@ call t 'inp.1', "inp(1)"
 call t 'toomany.1', "queued(1)"
 call t 'whole.1', "left('abc', 999999999)"
 call t 'whole.2', "left('abc', 1000000000)"
+/* Every function of the family with no arguments and with seven */
+names = 'ABBREV BITAND BITOR BITXOR CENTER CENTRE COMPARE COPIES DELSTR DELWORD FIND INDEX',
+  'INSERT JUSTIFY LASTPOS LEFT LENGTH LOWER OVERLAY POS REVERSE RIGHT SPACE STRIP SUBSTR',
+  'SUBWORD TRANSLATE UPPER VERIFY WORD WORDINDEX WORDLENGTH WORDPOS WORDS ABS SIGN ERRORTEXT'
+do i = 1 to words(names)
+  call t word(names, i) || '.none', word(names, i) || '()'
+end
+names = names 'XRANGE ARG ADDRESS CONDITION DIGITS FORM FUZZ SOURCELINE TRACE QUEUED',
+  'EXTERNALS ZYMVERSION STACKSTATUS SCRMETHOD'
+do i = 1 to words(names)
+  call t word(names, i) || '.seven', word(names, i) || "('a','b','c','d','e','f','g')"
+end
 exit
 
 t: procedure

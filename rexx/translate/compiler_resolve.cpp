@@ -101,8 +101,9 @@ void emit_reference(Compiler& c, std::uint8_t op, std::uint8_t a, std::uint8_t b
     PendingRef* ref = nullptr;
     if (!c.interpret) {
         for (PendingRef& r : c.pending)
+            // An empty name ("call ''") meets an empty name store: no bytes to compare.
             if (r.name_length == length &&
-                std::memcmp(c.names.data() + r.name_offset, name, length) == 0) {
+                (length == 0 || std::memcmp(c.names.data() + r.name_offset, name, length) == 0)) {
                 ref = &r;
                 break;
             }

@@ -72,6 +72,8 @@ TEST(Compiler, CallsAndTheirResolution) {
               "PUSHLIT '1'; PUSHNULL; PUSHLIT '2'; CALLEXT 3 'FOO'; END");
     EXPECT_EQ(compiled("call foo 1,;"), "PUSHLIT '1'; PUSHNULL; CALLEXT 2 'FOO'; END");
     EXPECT_EQ(compiled("call 'lower' (1)"), "PUSHLIT '1'; CALLEXT 1 'lower'; END");
+    // An empty routine name is an external routine too, and its sites share one entry.
+    EXPECT_EQ(compiled("call ''; x = ''()"), "CALLEXT 0 ''; FUNCEXT 0 ''; TRACERES; ASSIGN X; END");
     EXPECT_EQ(compiled("x = f(,)"), "PUSHNULL; PUSHNULL; FUNCEXT 2 'F'; TRACERES; ASSIGN X; END");
     EXPECT_EQ(
         compiled("x = f()g(a, b)"),

@@ -169,6 +169,8 @@ RunResult run(Asm& a, const char* source = "nop", bool halt_exit_on = false) {
         r.result.assign(result.strptr, result.strlength);
         RexxFreeMemory(result.strptr);
     }
+    // The run hands back the image it made in the empty second in-store string.
+    if (instore[1].strptr) RexxFreeMemory(instore[1].strptr);
     return r;
 }
 
@@ -528,6 +530,7 @@ TEST_F(InterpTest, NestedRexxStartFromAHostCallback) {
         inner_rc = RexxStart(0, nullptr, "inner", instore, nullptr, RXCOMMAND, exits, &retc, &result);
         inner_result.assign(result.strptr ? result.strptr : "", result.strlength);
         if (result.strptr) RexxFreeMemory(result.strptr);
+        if (instore[1].strptr) RexxFreeMemory(instore[1].strptr);
     };
     Asm a;
     a.say("outer").say("after").push("1").op(23);

@@ -23,6 +23,24 @@ namespace {
 
 constinit thread_local Interp* t_interp = nullptr;
 
+// The end of an external or built-in call: the arguments are popped, then a function's result
+// is pushed (error 44 when there is none) or a CALL's result is assigned to RESULT (dropped
+// when there is none). True for a function call.
+inline bool finish_call(Interp& in, bool got, Value result, int argc, bool function) {
+    ValueHolder hold(got ? result : kNullString);
+    for (int i = 0; i < argc; ++i) drop_top(in);
+    if (function) {
+        if (!got) error(44);
+        push(in, hold.take());
+        return true;
+    }
+    if (got)
+        assign_symbol(in, 1, hold.get());
+    else
+        var_drop(in.act, 1);
+    return false;
+}
+
 // Evaluation stack entries of a run.
 constexpr std::size_t kStackEntries = 1 << 18;
 
@@ -630,19 +648,9 @@ void execute(Interp& in) {
                 Value result;
                 int argc = operand[0];
                 bool got = call_external(in, u24_at(operand + 1), argc, op == 17, result);
-                ValueHolder hold(got ? result : kNullString);
-                for (int i = 0; i < argc; ++i) drop_top(in);
-                if (op == 17) {
-                    if (!got) error(44);
-                    push(in, hold.take());
-                    in.pc += 5;
-                    continue;
-                }
-                if (got)
-                    assign_symbol(in, 1, hold.get());
-                else
-                    var_drop(in.act, 1);
+                bool function = finish_call(in, got, result, argc, op == 17);
                 in.pc += 5;
+                if (function) continue;
                 break;
             }
             case 18:
@@ -650,19 +658,9 @@ void execute(Interp& in) {
                 Value result;
                 int argc = operand[0];
                 bool got = call_builtin_at(in, static_cast<int>(u24_at(operand + 1)), argc, result);
-                ValueHolder hold(got ? result : kNullString);
-                for (int i = 0; i < argc; ++i) drop_top(in);
-                if (op == 19) {
-                    if (!got) error(44);
-                    push(in, hold.take());
-                    in.pc += 5;
-                    continue;
-                }
-                if (got)
-                    assign_symbol(in, 1, hold.get());
-                else
-                    var_drop(in.act, 1);
+                bool function = finish_call(in, got, result, argc, op == 19);
                 in.pc += 5;
+                if (function) continue;
                 break;
             }
             case 20:

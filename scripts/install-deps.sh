@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building and testing need, when they are missing.
 set -euo pipefail
-pkgs=(build-essential cmake g++ libgtest-dev libgmock-dev libbenchmark-dev python3)
+pkgs=(build-essential cmake g++ libgtest-dev libgmock-dev libbenchmark-dev python3 libedit-dev
+      clang libclang-rt-dev)
 missing=()
 for p in "${pkgs[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -1,11 +1,24 @@
-// The process-wide ApiLock and its per-thread depth.
+// The process-wide ApiLock, its per-thread depth, and the count of threads waiting for it (which
+// lets the interpreter's between-clause yield skip the unlock and relock when nobody waits).
 #include "platform/lock.h"
+
+#include <atomic>
+#include <thread>
 
 namespace ketra::platform {
 
 namespace {
 thread_local int t_depth = 0;
+constinit std::atomic<int> g_waiters{0};
+
+// Takes the mutex once, counting this thread among the waiters while it blocks.
+void lock_counted(std::recursive_mutex& lock) {
+    if (lock.try_lock()) return;
+    g_waiters.fetch_add(1, std::memory_order_relaxed);
+    lock.lock();
+    g_waiters.fetch_sub(1, std::memory_order_relaxed);
 }
+}  // namespace
 
 std::recursive_mutex& api_lock() {
     static std::recursive_mutex lock;
@@ -13,7 +26,7 @@ std::recursive_mutex& api_lock() {
 }
 
 void api_enter() {
-    api_lock().lock();
+    lock_counted(api_lock());
     ++t_depth;
 }
 
@@ -33,8 +46,20 @@ ApiUnlock::ApiUnlock() : depth_(t_depth) {
 }
 
 ApiUnlock::~ApiUnlock() {
-    for (int i = 0; i < depth_; ++i) api_lock().lock();
+    if (depth_ > 0) {
+        auto& lock = api_lock();
+        lock_counted(lock);
+        for (int i = 1; i < depth_; ++i) lock.lock();  // recursive: cannot block now
+    }
     t_depth = depth_;
+}
+
+void api_yield() {
+    if (g_waiters.load(std::memory_order_relaxed) == 0) return;
+    ApiUnlock unlocked;
+    // The waiter needs a moment to wake and take the mutex; without this the releasing thread
+    // usually takes it straight back.
+    std::this_thread::yield();
 }
 
 }  // namespace ketra::platform

@@ -43,9 +43,7 @@ bool halt_check(ExecInstance* inst) {
     {
         // Other threads' API calls get in here, between clauses.
         Activation* activation = g_lib.activation;
-        {
-            platform::ApiUnlock unlocked;
-        }
+        platform::api_yield();
         g_lib.current = inst;
         g_lib.activation = activation;
     }

@@ -67,6 +67,26 @@ TEST(ApiLock, DepthIsPerThread) {
     EXPECT_EQ(api_lock_depth(), 1);
 }
 
+// A thread holding the lock at depth 2 and yielding between "clauses" lets a waiting thread in,
+// and keeps its depth; with nobody waiting the yield changes nothing.
+TEST(ApiLock, YieldLetsAWaiterInAndKeepsTheDepth) {
+    ApiLockGuard a;
+    ApiLockGuard b;
+    api_yield();
+    EXPECT_EQ(api_lock_depth(), 2);
+    std::atomic<bool> started{false}, entered{false};
+    std::thread waiter([&] {
+        started = true;
+        ApiLockGuard g;
+        entered = true;
+    });
+    while (!started) std::this_thread::yield();
+    for (int i = 0; i < 2000000 && !entered; ++i) api_yield();
+    EXPECT_TRUE(entered);
+    EXPECT_EQ(api_lock_depth(), 2);
+    waiter.join();
+}
+
 TEST(GlobalMemory, BlocksAreMallocCompatible) {
     auto* p = static_cast<unsigned char*>(global_alloc(64, true));
     ASSERT_NE(p, nullptr);

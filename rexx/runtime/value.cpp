@@ -47,36 +47,62 @@ Value make_value(const char* bytes, std::size_t length, bool copy) {
     return v;
 }
 
+namespace {
+// "00" to "99": whole numbers are written two digits at a time.
+constexpr char kDigitPairs[201] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+std::size_t decimal_digits(std::uint64_t v) {
+    std::size_t n = 1;
+    for (;;) {
+        if (v < 10) return n;
+        if (v < 100) return n + 1;
+        if (v < 1000) return n + 2;
+        if (v < 10000) return n + 3;
+        v /= 10000;
+        n += 4;
+    }
+}
+
+// Writes the digits of `mag` into buf and returns their count.
+std::size_t write_digits(std::uint64_t mag, char* buf) {
+    std::size_t len = decimal_digits(mag);
+    char* p = buf + len;
+    while (mag >= 100) {
+        std::size_t i = static_cast<std::size_t>(mag % 100) * 2;
+        mag /= 100;
+        *--p = kDigitPairs[i + 1];
+        *--p = kDigitPairs[i];
+    }
+    if (mag >= 10) {
+        std::size_t i = static_cast<std::size_t>(mag) * 2;
+        *--p = kDigitPairs[i + 1];
+        *--p = kDigitPairs[i];
+    } else {
+        *--p = static_cast<char>('0' + mag);
+    }
+    return len;
+}
+}  // namespace
+
 std::size_t format_integer(std::int32_t n, char* buf) {
-    char tmp[12];
-    std::size_t len = 0;
     std::uint32_t mag = n < 0 ? 0u - static_cast<std::uint32_t>(n) : static_cast<std::uint32_t>(n);
-    do {
-        tmp[len++] = static_cast<char>('0' + mag % 10);
-        mag /= 10;
-    } while (mag);
     std::size_t out = 0;
     if (n < 0) buf[out++] = '-';
-    while (len) buf[out++] = tmp[--len];
-    return out;
+    return out + write_digits(mag, buf + out);
 }
 
 Value make_integer(std::int64_t n) {
     if (n >= -kMaxInteger && n <= kMaxInteger)
         return integer_constant(static_cast<std::int32_t>(n));
     char buf[24];
-    std::size_t len = 0;
-    char tmp[24];
     std::uint64_t mag = n < 0 ? 0u - static_cast<std::uint64_t>(n) : static_cast<std::uint64_t>(n);
-    do {
-        tmp[len++] = static_cast<char>('0' + mag % 10);
-        mag /= 10;
-    } while (mag);
     std::size_t out = 0;
     if (n < 0) buf[out++] = '-';
-    while (len) buf[out++] = tmp[--len];
-    Value v = make_value(buf, out, true);
-    return v;
+    out += write_digits(mag, buf + out);
+    return make_value(buf, out, true);
 }
 
 char* start_string(Value& v, std::size_t n) {

@@ -26,24 +26,92 @@ constinit char g_derived[kMaxDerivedName + 16];
 // Outcome of validating a name given as a string.
 enum NameCheck : int { kNameOk = 0, kNameTooLong = 30, kNameInvalid = 46 };
 
-int compare_key(const Value& name, const char* k, std::size_t n) {
-    if (name.length != n) return name.length < n ? -1 : 1;
-    return std::memcmp(chars_of(name), k, n);
+// A search key: the name and its head word (see VarNode::head).
+struct Key {
+    const char* p;
+    std::size_t n;
+    std::uint64_t head;
+};
+
+std::uint64_t head_of(const char* k, std::size_t n) {
+    unsigned char b[8] = {};
+    std::memcpy(b, k, n < 8 ? n : 8);
+    std::uint64_t w;
+    std::memcpy(&w, b, 8);
+    return __builtin_bswap64(w);
 }
 
-VarNode* find_node(VarNode* root, const char* k, std::size_t n) {
+Key key_of(const char* k, std::size_t n) {
+    return Key{k, n, head_of(k, n)};
+}
+
+// Orders by length, then by the bytes taken as unsigned.
+int compare_key(const VarNode* node, const Key& k) {
+    std::size_t n = node->name.length;
+    if (n != k.n) return n < k.n ? -1 : 1;
+    if (node->head != k.head) return node->head < k.head ? -1 : 1;
+    return n <= 8 ? 0 : std::memcmp(chars_of(node->name) + 8, k.p + 8, n - 8);
+}
+
+VarNode* find_key(VarNode* root, const Key& k) {
     while (root) {
-        int c = compare_key(root->name, k, n);
+        int c = compare_key(root, k);
         if (c == 0) return root;
         root = c > 0 ? root->left : root->right;
     }
     return nullptr;
 }
 
+VarNode* find_node(VarNode* root, const char* k, std::size_t n) {
+    return find_key(root, key_of(k, n));
+}
+
+// Nodes come from chunks that the process keeps, through a free list: a stem of many elements
+// costs one allocation per chunk instead of one per element. All variable work runs under the
+// ApiLock, which serialises the list. The sanitizer build allocates each node on its own, so
+// that a node used after its release is still caught.
+#if defined(__SANITIZE_ADDRESS__)
+VarNode* new_node() {
+    return static_cast<VarNode*>(allocate_zeroed(sizeof(VarNode)));
+}
+void free_node(VarNode* node) {
+    release(static_cast<void*>(node));
+}
+#else
+struct NodeChunk {
+    NodeChunk* next;
+    VarNode nodes[255];
+};
+constinit VarNode* g_free_nodes = nullptr;
+constinit NodeChunk* g_node_chunks = nullptr;  // kept reachable for the life of the process
+
+VarNode* new_node() {
+    if (!g_free_nodes) {
+        auto* chunk = static_cast<NodeChunk*>(allocate(sizeof(NodeChunk)));
+        chunk->next = g_node_chunks;
+        g_node_chunks = chunk;
+        for (VarNode& node : chunk->nodes) {
+            node.left = g_free_nodes;
+            g_free_nodes = &node;
+        }
+    }
+    VarNode* node = g_free_nodes;
+    g_free_nodes = node->left;
+    *node = VarNode{};
+    return node;
+}
+
+void free_node(VarNode* node) {
+    node->left = g_free_nodes;
+    g_free_nodes = node;
+}
+#endif
+
 VarNode* make_node(const char* k, std::size_t n) {
     ValueHolder name(make_value(k, n, true));  // freed again when the node cannot be had
-    auto* node = static_cast<VarNode*>(allocate_zeroed(sizeof(VarNode)));
+    VarNode* node = new_node();
     node->name = name.take();
+    node->head = head_of(k, n);
     node->value = kAbsentValue;
     return node;
 }
@@ -94,27 +162,32 @@ VarNode* grow(VarNode* p, int dir, bool* grew) {
     return dir < 0 ? rotate_right(p) : rotate_left(p);
 }
 
-// Inserts below p a node that is known to be missing; the recursion is bounded by the tree
-// height (about 1.44 log2 n).
-VarNode* insert_at(VarNode* p, VarNode* fresh, bool* grew) {
-    if (!p) {
-        *grew = true;
-        return fresh;
-    }
-    if (compare_key(p->name, chars_of(fresh->name), fresh->name.length) > 0) {
-        p->left = insert_at(p->left, fresh, grew);
-        return *grew ? grow(p, -1, grew) : p;
-    }
-    p->right = insert_at(p->right, fresh, grew);
-    return *grew ? grow(p, +1, grew) : p;
-}
-
+// Finds the node of (k, n), or inserts a new one: one descent that records the path, then the
+// balance factors are mended on the way back up, stopping where the subtree stopped growing.
 VarNode* find_or_insert(VarNode*& root, const char* k, std::size_t n) {
-    if (VarNode* node = find_node(root, k, n)) return node;
+    // An AVL tree of N nodes is at most about 1.44 log2 N high; 96 levels is beyond any memory.
+    constexpr int kMaxHeight = 96;
+    VarNode** links[kMaxHeight];
+    signed char dirs[kMaxHeight];
+    int depth = 0;
+    Key key = key_of(k, n);
+    VarNode** link = &root;
+    while (VarNode* p = *link) {
+        int c = compare_key(p, key);
+        if (c == 0) return p;
+        if (depth == kMaxHeight) internal_error(4);
+        links[depth] = link;
+        dirs[depth++] = c > 0 ? -1 : +1;
+        link = c > 0 ? &p->left : &p->right;
+    }
     // The node is made before the tree changes, so a failed allocation leaves it intact.
     VarNode* fresh = make_node(k, n);
-    bool grew = false;
-    root = insert_at(root, fresh, &grew);
+    *link = fresh;
+    while (depth-- > 0) {
+        bool grew = false;
+        *links[depth] = grow(*links[depth], dirs[depth], &grew);
+        if (!grew) break;
+    }
     return fresh;
 }
 
@@ -127,7 +200,7 @@ void free_tree(VarNode* node) {
             release(node->value);
             free_tree(node->tails);
         }
-        release(static_cast<void*>(node));
+        free_node(node);
         node = right;
     }
 }
@@ -452,8 +525,9 @@ bool visit_stems(VarNode* node, VarVisitor visit, void* context) {
 // The node with the smallest key above (k, n); the first node when k is null.
 VarNode* node_after(VarNode* node, const char* k, std::size_t n) {
     VarNode* best = nullptr;
+    Key key = k ? key_of(k, n) : Key{};
     while (node) {
-        if (!k || compare_key(node->name, k, n) > 0) {
+        if (!k || compare_key(node, key) > 0) {
             best = node;
             node = node->left;
         } else {

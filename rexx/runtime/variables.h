@@ -51,6 +51,8 @@ struct VarNode {
     Value value;          // absent when dropped or never assigned; unused in an alias
     VarNode* tails;       // stem nodes: the tree of compound variables
     VarNode* target;      // alias nodes (kNodeExposed): the caller's node they stand for
+    std::uint64_t head;   // the name's first 8 bytes, big-endian, zero-padded: most comparisons
+                          // of equal-length names end on this one word
     std::int8_t balance;  // AVL: -1 left-heavy, 0, +1 right-heavy
     std::uint8_t flags;
 };

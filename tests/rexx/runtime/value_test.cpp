@@ -111,6 +111,27 @@ TEST(IntegerForm, StringFormAndViews) {
     EXPECT_EQ(str(zero), "0");
 }
 
+// Digits are written in pairs: every digit count and both signs, at the borders of each width.
+TEST(IntegerForm, WrittenDigitsAtEveryWidth) {
+    char buf[16];
+    std::int64_t p = 1;
+    for (int width = 1; width <= 10; ++width, p *= 10) {
+        for (std::int64_t n : {p - 1, p, p + 1, 2 * p - 1}) {
+            if (n > 2147483647) continue;
+            std::int32_t v = static_cast<std::int32_t>(n);
+            EXPECT_EQ(std::string(buf, format_integer(v, buf)), std::to_string(v));
+            EXPECT_EQ(std::string(buf, format_integer(-v, buf)), std::to_string(-v));
+        }
+    }
+    EXPECT_EQ(std::string(buf, format_integer(INT32_MIN, buf)), "-2147483648");
+    for (std::int64_t n :
+         {std::int64_t{1000000000}, std::int64_t{-1234567890123}, INT64_MAX, INT64_MIN}) {
+        Value v = make_integer(n);
+        EXPECT_EQ(str(v), std::to_string(n));
+        release(v);
+    }
+}
+
 TEST(IntegerForm, WholeStringsConvertInPlace) {
     ValueHolder v(make_value("-987654321", true));
     to_integer_form(v.get());

@@ -414,6 +414,39 @@ TEST_F(PoolTest, EnumerationOrderAndCursor) {
     EXPECT_FALSE(next_variable(top_.scope, cur, stem, tail, value));  // stays finished
 }
 
+TEST_F(PoolTest, ManyTailsSharingPrefixesKeepOrderAndAreFound) {
+    // Tails that agree in their first 8 bytes and differ later, tails with high bytes, and runs
+    // inserted in ascending order (every insertion rebalances the same edge of the tree).
+    std::vector<std::string> tails;
+    for (int i = 0; i < 2000; ++i) tails.push_back(std::to_string(i));
+    for (int i = 0; i < 300; ++i) tails.push_back("PREFIX12" + std::to_string(i * 37 % 300));
+    for (int i = 0; i < 64; ++i) tails.push_back(std::string(1, static_cast<char>(0xC0 + i)) + "x");
+    for (int i = 0; i < 64; ++i)
+        tails.push_back("\x01" + std::string(9, static_cast<char>(0x80 + i)));
+    ResolvedName n;
+    for (const std::string& t : tails) {
+        ASSERT_TRUE(resolve_direct_name("T." + t, n));
+        store_by_name(top_.scope, n, make_value("v" + t, true));
+    }
+    for (const std::string& t : tails) {
+        ASSERT_TRUE(resolve_direct_name("T." + t, n));
+        Value v;
+        ASSERT_TRUE(fetch_by_name(top_.scope, n, v)) << t;
+        EXPECT_EQ(std::string(chars_of(v), v.length), "v" + t);
+        release(v);
+    }
+    std::vector<std::string> expected = tails;
+    std::sort(expected.begin(), expected.end(), [](const std::string& a, const std::string& b) {
+        return a.size() != b.size() ? a.size() < b.size() : a < b;  // std::string: unsigned bytes
+    });
+    std::vector<std::string> seen;
+    VarCursor cur;
+    std::string_view stem, tail;
+    const Value* value = nullptr;
+    while (next_variable(top_.scope, cur, stem, tail, value)) seen.push_back(std::string(tail));
+    EXPECT_EQ(seen, expected);
+}
+
 TEST_F(PoolTest, AccessByNameMatchesAccessBySymbol) {
     set("K", "7");
     ResolvedName n;

@@ -7,16 +7,17 @@
 
 namespace ketra::platform {
 
+constinit std::atomic<int> detail::g_api_waiters{0};
+
 namespace {
 thread_local int t_depth = 0;
-constinit std::atomic<int> g_waiters{0};
 
 // Takes the mutex once, counting this thread among the waiters while it blocks.
 void lock_counted(std::recursive_mutex& lock) {
     if (lock.try_lock()) return;
-    g_waiters.fetch_add(1, std::memory_order_relaxed);
+    detail::g_api_waiters.fetch_add(1, std::memory_order_relaxed);
     lock.lock();
-    g_waiters.fetch_sub(1, std::memory_order_relaxed);
+    detail::g_api_waiters.fetch_sub(1, std::memory_order_relaxed);
 }
 }  // namespace
 
@@ -55,7 +56,7 @@ ApiUnlock::~ApiUnlock() {
 }
 
 void api_yield() {
-    if (g_waiters.load(std::memory_order_relaxed) == 0) return;
+    if (!api_contended()) return;
     ApiUnlock unlocked;
     // The waiter needs a moment to wake and take the mutex; without this the releasing thread
     // usually takes it straight back.

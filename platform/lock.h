@@ -6,6 +6,7 @@
 // api_lock() directly, or the depth kept for ApiUnlock goes wrong.
 #pragma once
 
+#include <atomic>
 #include <mutex>
 
 namespace ketra::platform {
@@ -21,6 +22,14 @@ int api_lock_depth();
 // Gives the lock to any thread that waits for it and takes it back to the same depth. Costs one
 // relaxed atomic load when no thread waits, so it can run between every two clauses.
 void api_yield();
+
+namespace detail {
+extern std::atomic<int> g_api_waiters;
+}
+// Whether another thread is blocked on the lock now.
+inline bool api_contended() {
+    return detail::g_api_waiters.load(std::memory_order_relaxed) != 0;
+}
 
 // Holds the lock for a scope.
 class ApiLockGuard {

@@ -35,7 +35,7 @@ void poll(ExecInstance* inst) {
 
 }  // namespace
 
-bool halt_check(ExecInstance* inst) {
+bool halt_check_slow(ExecInstance* inst) {
     if (inst->run_flags & kRunHaltChecksOff) {
         g_lib.halt_raised = false;
         return false;
@@ -47,10 +47,9 @@ bool halt_check(ExecInstance* inst) {
         g_lib.current = inst;
         g_lib.activation = activation;
     }
-    if (--inst->halt_countdown >= 1) {
-        g_lib.halt_raised = false;
-        return false;
-    }
+    // A check that does not poll leaves the halt-raised flag alone: a break the console
+    // reported is then seen by the next poll instead of being lost.
+    if (--inst->halt_countdown >= 1) return false;
     inst->halt_countdown = inst->halt_reload;
     poll(inst);
     bool halted = g_lib.halt_raised;

@@ -109,6 +109,12 @@ TEST(HaltCheck, PendingHaltWaitsForThePollAndChecksOffClearTheFlag) {
     EXPECT_FALSE(g_lib.halt_pending);
     EXPECT_FALSE(halt_check(&inst));
 
+    // A break that the console reported survives the checks that do not poll.
+    g_lib.halt_raised = true;
+    EXPECT_FALSE(halt_check(&inst));
+    EXPECT_TRUE(halt_check(&inst));
+    EXPECT_FALSE(g_lib.halt_raised);
+
     inst.run_flags |= kRunHaltChecksOff;
     g_lib.halt_raised = true;
     EXPECT_FALSE(halt_check(&inst));

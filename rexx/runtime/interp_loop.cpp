@@ -16,6 +16,7 @@
 #include "rexx/runtime/arith.h"
 #include "rexx/runtime/interp.h"
 #include "rexx/runtime/interp_ports.h"
+#include "rexx/runtime/variables.h"
 
 namespace ketra {
 
@@ -282,6 +283,11 @@ void op_concat(Interp& in, bool blank) {
 inline void push_variable(Interp& in, std::uint16_t sym) {
     Value v;
     if (in.sp <= in.stack_low) stack_overflow();
+    if (VarNode* node = cached_simple_node(in.prog->symbols[sym], in.act->scope);
+        node && !is_absent(node->value)) {
+        *--in.sp = borrow(node->value);
+        return;
+    }
     if (var_fetch(in.act, sym, v)) {
         *--in.sp = v;
         return;
@@ -620,7 +626,18 @@ void execute(Interp& in) {
             case 10: {
                 Value v = in.sp[0];
                 ++in.sp;
-                var_store(in.act, u16_at(operand), v);
+                std::uint16_t sym = u16_at(operand);
+                // A whole number needs no preparation to be kept.
+                VarNode* node = (v.flags & kInteger)
+                                    ? cached_simple_node(in.prog->symbols[sym], in.act->scope)
+                                    : nullptr;
+                if (node) {
+                    release(node->value);
+                    node->value = v;
+                    node->flags &= static_cast<std::uint8_t>(~kNodeDropped);
+                } else {
+                    var_store(in.act, sym, v);
+                }
                 in.pc += 3;
                 break;
             }

@@ -134,18 +134,7 @@ void shorten(Value& v, std::size_t n) {
     v.flags &= static_cast<std::uint8_t>(~(kWhole | kNumber | kClassified | kAbsent));
 }
 
-void release(Value& v) {
-    if ((v.flags & kOwned) && v.length > kInlineMax) release(const_cast<char*>(v.data.ptr));
-    v = kNullString;
-}
-
-Value borrow(const Value& v) {
-    Value c = v;
-    if ((c.flags & kOwned) && c.length > kInlineMax) {
-        c.flags = static_cast<std::uint8_t>((c.flags & ~kOwned) | kBorrowed);
-    }
-    return c;
-}
+void release_buffer(const Value& v) { release(const_cast<char*>(v.data.ptr)); }
 
 Value copy_value(const Value& v) {
     Value c = v;

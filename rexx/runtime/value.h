@@ -92,11 +92,21 @@ char* start_string(Value& v, std::size_t n);
 // Shortens a string record to n characters (n <= current length); moves them inline when they
 // fit. Clears the classification.
 void shorten(Value& v, std::size_t n);
+// Frees the owned buffer of v (which has one).
+void release_buffer(const Value& v);
 // Frees an owned buffer and leaves v as the empty string.
-void release(Value& v);
+inline void release(Value& v) {
+    if ((v.flags & kOwned) && v.length > kInlineMax) release_buffer(v);
+    v = kNullString;
+}
 // A copy that refers to v's characters without copying them: an owned buffer becomes borrowed
 // in the copy. Integer-form and inline records are plain copies.
-Value borrow(const Value& v);
+inline Value borrow(const Value& v) {
+    Value c = v;
+    if ((c.flags & kOwned) && c.length > kInlineMax)
+        c.flags = static_cast<std::uint8_t>((c.flags & ~kOwned) | kBorrowed);
+    return c;
+}
 // A deep copy with its own buffer when the characters do not fit inline.
 Value copy_value(const Value& v);
 // Makes a borrowed record own its characters (a copy); other records are left as they are.

@@ -34,6 +34,7 @@
 #include <string_view>
 
 #include "rexx/runtime/value.h"
+#include "rexx/translate/program.h"
 
 namespace ketra {
 
@@ -69,6 +70,15 @@ struct VariableScope {
     VariableScope* prev_live;
     VariableScope* next_live;
 };
+
+// The node of simple variable `e` when the symbol-table cache holds it for `scope` and it is
+// not an alias; null otherwise (the caller then goes through var_fetch or var_store). This is
+// the interpreter's inline path for the commonest accesses.
+inline VarNode* cached_simple_node(const SymbolEntry& e, const VariableScope* scope) {
+    if (e.kind != kSymbolSimple || !e.cache || e.tail != scope->id) return nullptr;
+    auto* node = static_cast<VarNode*>(e.cache);
+    return node->flags & kNodeExposed ? nullptr : node;
+}
 
 // Longest derived name (stem, ".", tail).
 inline constexpr std::size_t kMaxDerivedName = 250;

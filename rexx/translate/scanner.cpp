@@ -31,8 +31,8 @@ struct ClassTable {
 
 constexpr ClassTable make_class_table() {
     ClassTable t{};
-    t.c[' '] = t.c['\t'] = t.c['\f'] = kBlank;
-    t.c['"'] = t.c['\''] = kQuote;
+    t.c[unsigned{' '}] = t.c[unsigned{'\t'}] = t.c[unsigned{'\f'}] = kBlank;
+    t.c[unsigned{'"'}] = t.c[unsigned{'\''}] = kQuote;
     for (const char* p = "!#$.?@_"; *p; ++p) t.c[static_cast<unsigned char>(*p)] = kSymbolChar;
     for (int ch = 'A'; ch <= 'Z'; ++ch) t.c[ch] = t.c[ch + 32] = kSymbolChar;
     for (int ch = '0'; ch <= '9'; ++ch) t.c[ch] = kDigit;

@@ -111,10 +111,17 @@ int main(int argc, char** argv) {
         MAKERXSTRING(t, translate_flag, 2);
         args.push_back(t);
     }
-    if (i < argc || translate_only) {
+    char no_prompt_flag[] = "/NARGS";
+    if (i < argc) {
         RXSTRING a;
         MAKERXSTRING(a, joined.data(), joined.size());
-        if (i < argc) args.push_back(a);
+        args.push_back(a);
+    } else if (!translate_only) {
+        // A command given no arguments has none: it does not stop to ask for them, as a host
+        // with an argument prompt would.
+        RXSTRING n;
+        MAKERXSTRING(n, no_prompt_flag, sizeof no_prompt_flag - 1);
+        args.push_back(n);
     }
 
     RXSTRING instore[2];
@@ -126,9 +133,9 @@ int main(int argc, char** argv) {
     RXSTRING result;
     MAKERXSTRING(result, nullptr, 0);
     char env[] = "CMD";
-    LONG rc = RexxStart(static_cast<LONG>(args.size()), args.empty() ? nullptr : args.data(),
-                        program, source ? instore : nullptr, env, RXCOMMAND, nullptr, &retc,
-                        &result);
+    LONG rc =
+        RexxStart(static_cast<LONG>(args.size()), args.empty() ? nullptr : args.data(), program,
+                  source ? instore : nullptr, env, RXCOMMAND, nullptr, &retc, &result);
     if (result.strptr) RexxFreeMemory(result.strptr);
     if (instore[1].strptr) RexxFreeMemory(instore[1].strptr);
     return exit_status(rc, retc);

@@ -4,6 +4,7 @@
 
 #include "platform/lock.h"
 #include "rexx/host/error.h"
+#include "rexx/host/interrupt.h"
 #include "rexx/host/session.h"
 #include "rexxsaa.h"
 
@@ -11,9 +12,9 @@ namespace ketra {
 
 namespace {
 
-// One poll: a pending RexxSetHalt request, else the RXHLT exit.
+// One poll: a pending RexxSetHalt request or Ctrl-C, else the RXHLT exit.
 void poll(ExecInstance* inst) {
-    if (g_lib.halt_pending) {
+    if (g_lib.halt_pending || take_interrupt()) {
         g_lib.halt_pending = false;
         g_lib.halt_raised = true;
         return;

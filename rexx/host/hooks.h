@@ -30,10 +30,6 @@ bool register_function_package();
 // Fills the run's exit table from the RexxStart exit list.
 void build_exit_table(ExecInstance* inst, PRXSYSEXIT exits);
 
-// The REXX I/O window: created for runs without an RXSIO exit; false when it cannot be.
-bool create_io_window();
-void write_io_window(const char* text, unsigned long length);
-
 // Translates the loaded source into the run's image; translation errors raise `error`.
 void translate_program(ExecInstance* inst);
 

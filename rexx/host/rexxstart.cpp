@@ -2,20 +2,23 @@
 // the options, takes the leading "/" arguments, loads the source, translates and runs it, hands
 // back the result, and releases everything the run made however it ended.
 #include <cstring>
+#include <optional>
 
 #include <unistd.h>
 
 #include "platform/lock.h"
 #include "platform/memory.h"
 #include "platform/notify.h"
+#include "rexx/host/console.h"
 #include "rexx/host/error.h"
 #include "rexx/host/hooks.h"
+#include "rexx/host/interrupt.h"
 #include "rexx/host/memory.h"
-#include "rexx/host/testing_hooks.h"
 #include "rexx/host/options.h"
 #include "rexx/host/program.h"
 #include "rexx/host/run_values.h"
 #include "rexx/host/session.h"
+#include "rexx/host/testing_hooks.h"
 #include "rexxsaa.h"
 
 namespace ketra {
@@ -29,8 +32,8 @@ constexpr const char* kTitle = "Corvane REXX";
 }
 
 void show_task_failure() {
-    platform::message_box(kTitle,
-                          "TPX601: RexxStart() Unable to Create Task Table Entry for current task.");
+    platform::message_box(
+        kTitle, "TPX601: RexxStart() Unable to Create Task Table Entry for current task.");
 }
 
 bool has_prefix(const RXSTRING& s, const char* prefix) {
@@ -80,15 +83,14 @@ void write_bounds_message(const char* format, const char* name) {
     char* text = static_cast<char*>(platform::global_alloc(n, false));
     if (!text) return;
     int len = std::snprintf(text, n, format, name);
-    if (len > 0) write_io_window(text, static_cast<unsigned long>(len));
+    if (len > 0) write_io_window(text, static_cast<unsigned long>(len), kWriteBounds);
     platform::global_free(text);
 }
 
 }  // namespace
 
 int internal_rexxsaa(ExecInstance* inst, LONG argc, PRXSTRING argv, PCSZ name, PRXSTRING instore,
-                     PCSZ envname, LONG calltype, PRXSYSEXIT exits, PSHORT retc,
-                     PRXSTRING result) {
+                     PCSZ envname, LONG calltype, PRXSYSEXIT exits, PSHORT retc, PRXSTRING result) {
     if (!g_lib.initialized)
         platform::fatal_app_exit(kTitle, "internal_rexxsaa() call while !RxInitialized.");
     if (retc) *retc = 0;
@@ -138,6 +140,10 @@ int internal_rexxsaa(ExecInstance* inst, LONG argc, PRXSTRING argv, PCSZ name, P
             --argc;
         }
     }
+
+    // Ctrl-C is a halt request while an outermost run is active (nested runs share it).
+    std::optional<InterruptScope> interrupts;
+    if (!inst->parent) interrupts.emplace();
 
     int rc = 0;
     inst->recovery_armed = true;
@@ -202,7 +208,8 @@ int internal_rexxsaa(ExecInstance* inst, LONG argc, PRXSTRING argv, PCSZ name, P
     }
     release_source(inst);
     inst->program.reset();
-    if (inst->io_window && !inst->exits[RXSIO].handler && inst->bounds_messages && inst->program_name)
+    if (inst->io_window && !inst->exits[RXSIO].handler && inst->bounds_messages &&
+        inst->program_name)
         write_bounds_message("TPX699: %s execution ended.\n", inst->program_name);
     release_if(inst->program_name);
     inst->program_name = nullptr;
@@ -266,8 +273,8 @@ extern "C" KETRA_EXPORT LONG APIENTRY RexxStart(LONG argc, PRXSTRING argv, PCSZ 
         g_lib.package_loaded = true;
     }
 
-    int rc = internal_rexxsaa(&inst, argc, argv, name, instore, envname, calltype, exits, retc,
-                              result);
+    int rc =
+        internal_rexxsaa(&inst, argc, argv, name, instore, envname, calltype, exits, retc, result);
     if (parent) {
         g_lib.current = parent;
         g_lib.activation = saved_activation;
@@ -281,13 +288,12 @@ extern "C" KETRA_EXPORT LONG APIENTRY RexxStart(LONG argc, PRXSTRING argv, PCSZ 
     return rc;
 }
 
-extern "C" KETRA_EXPORT LONG APIENTRY Rexx(PCSZ name, PCSZ argstring, PCSZ envname,
-                                           PFN handler, PSZ buffer, ULONG buffer_size) {
+extern "C" KETRA_EXPORT LONG APIENTRY Rexx(PCSZ name, PCSZ argstring, PCSZ envname, PFN handler,
+                                           PSZ buffer, ULONG buffer_size) {
     if (!ensure_library_started()) return -26;
     bool registered = false;
     if (handler && envname)
-        registered = RexxRegisterSubcomExe(envname, handler, nullptr) ==
-                     RXSUBCOM_OK;
+        registered = RexxRegisterSubcomExe(envname, handler, nullptr) == RXSUBCOM_OK;
 
     // Up to 16 blank-separated words become the arguments; further words are dropped.
     constexpr int kMaxArgs = 16;
@@ -325,8 +331,8 @@ extern "C" KETRA_EXPORT LONG APIENTRY Rexx(PCSZ name, PCSZ argstring, PCSZ envna
         ExecInstance inst{};
         entry->active = 1;
         entry->outermost = &inst;
-        rc = internal_rexxsaa(&inst, argc, args, name, nullptr, envname, RXCOMMAND, nullptr,
-                              &retc, &result);
+        rc = internal_rexxsaa(&inst, argc, args, name, nullptr, envname, RXCOMMAND, nullptr, &retc,
+                              &result);
         entry = find_task(tid);
         if (!entry) cannot_lock_task_table();
         entry->active = 0;

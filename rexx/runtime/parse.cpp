@@ -39,13 +39,14 @@ inline char upper_char(char c) {
 
 void assign_piece(Activation* a, std::uint16_t sym, const char* p, std::size_t n, bool upper) {
     if (sym == kPlaceholderTarget) return;
+    // Left unclassified: the store classifies the short values it may keep as whole numbers,
+    // and a long piece is classified only if it is ever used as a number.
     Value v = kNullString;
+    char* out = start_string(v, n);
     if (upper) {
-        char* out = start_string(v, n);
         for (std::size_t i = 0; i < n; ++i) out[i] = upper_char(p[i]);
-        classify(v);
-    } else {
-        v = make_value(p, n, true);
+    } else if (n) {
+        std::memcpy(out, p, n);
     }
     var_store(a, sym, v);
 }

@@ -179,7 +179,7 @@ TEST(PromptBoxOnTerminal, AnswerBecomesTheProgramsArgument) {
     Sandbox box;
     std::string prog = box.write("showargs.rex", kShowArgs);
     Outcome o =
-        run_on_terminal({KETRA_HOST_BIN, prog}, box.env(), "showargs.rex: ", "hello  world\n");
+        run_on_terminal({PROMPT_HOST_BIN, prog}, box.env(), "showargs.rex: ", "hello  world\n");
     ASSERT_FALSE(o.timed_out) << o.output;
     EXPECT_EQ(o.status, 0) << o.output;
     // The question names the prompt and the program, and comes before the program's output.
@@ -204,7 +204,7 @@ TEST(PromptBoxOnTerminal, ArgumentsOnTheCommandLineMeanNoQuestion) {
 TEST(PromptBoxOnTerminal, NoArgsSwitchMeansNoQuestion) {
     Sandbox box;
     std::string prog = box.write("showargs.rex", kShowArgs);
-    Outcome o = run_on_terminal({KETRA_HOST_BIN, prog, "/NARGS"}, box.env(), "", "");
+    Outcome o = run_on_terminal({PROMPT_HOST_BIN, prog, "/NARGS"}, box.env(), "", "");
     ASSERT_FALSE(o.timed_out) << o.output;
     EXPECT_EQ(o.output.find("Execution ARG Prompt."), std::string::npos) << o.output;
     EXPECT_NE(o.output.find("[]"), std::string::npos) << o.output;
@@ -250,7 +250,7 @@ TEST(PromptBoxWithoutTerminal, ProgramRunsWithAnEmptyArgumentAndDoesNotWait) {
 TEST(PromptBoxWithoutTerminal, RedirectedInputIsNotATerminal) {
     Sandbox box;
     std::string prog = box.write("showargs.rex", kShowArgs);
-    Outcome o = run_on_terminal({KETRA_HOST_BIN, prog}, box.env(), "", "", true);
+    Outcome o = run_on_terminal({PROMPT_HOST_BIN, prog}, box.env(), "", "", true);
     ASSERT_FALSE(o.timed_out) << o.output;
     EXPECT_EQ(o.output.find("Execution ARG Prompt."), std::string::npos) << o.output;
     EXPECT_NE(o.output.find("[]"), std::string::npos) << o.output;
@@ -262,6 +262,7 @@ TEST(FunctionPackageMissing, RunsGoOnWithoutIt) {
     fs::path lib = box.dir() / "lib";
     fs::create_directories(lib);
     fs::copy_file(fs::canonical(KETRA_LIBRARY), lib / KETRA_LIBRARY_SONAME);
+    fs::copy_file(POMCON_LIBRARY, lib / "libpomcon.so");
     Env env = box.env();
     env["LD_LIBRARY_PATH"] = lib.string();
     std::string call = box.write("call.rex", kCallPrompt);

@@ -1,6 +1,7 @@
 /* ADDRESS switching and commands to environments nobody serves */
-'some command'
+address NOBODY 'some command'
 say 'command rc:' rc
+address NOBODY
 address FOO
 'another command'
 say 'after address foo:' rc

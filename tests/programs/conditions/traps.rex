@@ -17,7 +17,7 @@ signal value 'LABEL' || 2
 label1: say 'wrong label'
 label2: say 'signal value reached label2'
 call on error
-'unknown-command-for-nobody'
+address NOBODY 'unknown-command-for-nobody'
 say 'unserved environment: rc' rc 'no condition'
 call on halt name onhalt
 say 'call on halt armed'

@@ -9,6 +9,10 @@ namespace ketra {
 
 #define KETRA_BUILTIN(name) void name(BuiltinCall& call)
 
+// The internal error of a built-in (or a form of one) that is not in this build: writes a
+// report naming it and raises error 49.
+[[noreturn]] void builtin_pending(const char* name);
+
 // String functions (strings_*.cpp).
 KETRA_BUILTIN(bif_abbrev);
 KETRA_BUILTIN(bif_bitand);

@@ -7,18 +7,14 @@
 
 namespace ketra {
 
-namespace {
-
-[[noreturn]] void pending(const char* name) {
+void builtin_pending(const char* name) {
     message("Internal REXX error: built-in function %s is not available in this build", name);
     error(49);
 }
 
-}  // namespace
-
 #define KETRA_PENDING(fn, name) \
     void fn(BuiltinCall&) {     \
-        pending(name);          \
+        builtin_pending(name);  \
     }
 
 // Conversion and formatting.

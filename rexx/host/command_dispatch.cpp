@@ -40,7 +40,8 @@ void split_environment(const char* env, std::size_t length, EnvironmentName& out
 // The characters a host wrote into a result RXSTRING: its own block (taken and released) or
 // the buffer we gave it, whose length cannot be more than the buffer holds.
 Value take_result_string(RXSTRING& r, const char* buffer, std::size_t buffer_size) {
-    if (!r.strptr) return kNullString;
+    // No string at all reads as a return code of 0, as from a handler that returns nothing.
+    if (!r.strptr) return kZeroValue;
     if (r.strptr != buffer) {
         Value v = make_value(r.strptr, r.strlength, true);
         RexxFreeMemory(r.strptr);
@@ -63,7 +64,8 @@ bool try_command_exit(const EnvironmentName& env, const char* command, std::size
     if (!inst) return false;
     ExitEntry handler = inst->exits[RXCMD].handler;
     if (!handler) return false;
-    char buffer[RXAUTOBUFLEN];
+    // Zeroed so that an exit that claims the buffer without filling it passes no stack garbage.
+    char buffer[RXAUTOBUFLEN] = {};
     RXCMDHST_PARM parm;
     std::memset(&parm, 0, sizeof parm);
     parm.rxcmd_address = reinterpret_cast<PUCHAR>(const_cast<char*>(env.name));
@@ -118,7 +120,7 @@ bool resolve_handler(const char* name, const char* module, SubcomTarget& target)
 }
 
 CommandResult call_handler(SubcomTarget& target, const char* command, std::size_t length) {
-    char buffer[RXAUTOBUFLEN];
+    char buffer[RXAUTOBUFLEN] = {};
     RXSTRING cmd;
     cmd.strptr = const_cast<char*>(command);
     cmd.strlength = length;
@@ -189,15 +191,16 @@ CommandResult dispatch_command(const char* env, std::size_t env_length, const ch
     if (!found) found = resolve_handler(name.name, module, target);
     if (found) return call_handler(target, command, command_length);
 
+    // The library's own commands and the runner serve only the operating-system environments:
+    // a "CD" or "SET" sent to an environment that nobody serves must not change this process.
+    if (!os || module) return CommandResult{make_integer(30), kCommandOk};
     int code;
     {
         HostCall call;
         code = run_library_command(text);
     }
     if (code >= 0) return numeric_result(code, false);
-
-    if (os && !module) return numeric_result(run_system_command(text), true);
-    return CommandResult{make_integer(30), kCommandOk};
+    return numeric_result(run_system_command(text), true);
 }
 
 }  // namespace ketra

@@ -74,9 +74,9 @@ int run_system_command(std::string_view command);
 
 // ---- the library's own commands ------------------------------------------------------------
 
-// CLS, "SET name=value", "CD folder": 0 done, a positive number when it failed, -1 when the
-// command is not one of these (a drive change "X:" is not handled here, as there are no
-// drives). Called with the ApiLock left.
+// CLS, "SET name=value", "CD folder": 0 done, 1 when it failed, -1 when the command is not
+// one of these ("CD" alone, and a drive change "X:", as there are no drives, go on to the
+// command interpreter). Called with the ApiLock left.
 int run_library_command(std::string_view command);
 
 // ---- environment variables (VALUE with a selector) -----------------------------------------
@@ -84,9 +84,7 @@ int run_library_command(std::string_view command);
 // True when `selector` names the process environment: ENVIRONMENT, DOSENVIRONMENT,
 // OS2ENVIRONMENT (case ignored).
 bool is_environment_selector(std::string_view selector);
-// Longest value that is read: longer values give their first kMaxEnvironmentValue characters.
-inline constexpr std::size_t kMaxEnvironmentValue = 260;
-// The variable's value, "" when it is not set (or the name cannot be a variable name).
+// The variable's whole value, "" when it is not set (or the name cannot be a variable name).
 std::string get_environment_variable(std::string_view name);
 // Sets the variable; false when it cannot be set (an empty name, or one holding "=").
 bool set_environment_variable(std::string_view name, std::string_view value);

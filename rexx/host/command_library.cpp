@@ -37,14 +37,16 @@ int set_command(std::string_view rest) {
         eq == std::string_view::npos ? std::string_view() : rest.substr(eq + 1);
     bool ok =
         value.empty() ? remove_environment_variable(name) : set_environment_variable(name, value);
-    return ok ? 0 : -1;
+    // A name that cannot be set is an error here: handing it on to the command interpreter
+    // would run the shell's own "set", which changes nothing and reports success.
+    return ok ? 0 : 1;
 }
 
 int cd_command(std::string_view rest) {
     std::string_view folder = trim_blanks(rest);
     if (folder.size() >= 2 && folder.front() == '"' && folder.back() == '"')
         folder = folder.substr(1, folder.size() - 2);
-    // "CD" with nothing after it is left to the interpreter (which shows the folder).
+    // "CD" with nothing after it is left to the command interpreter.
     if (folder.empty()) return -1;
     std::string path(folder);
     if (path.find('\0') != std::string::npos) return 1;
@@ -76,10 +78,8 @@ std::string get_environment_variable(std::string_view name) {
     std::string key(name);
     std::lock_guard<std::mutex> hold(platform::environment_lock());
     const char* v = std::getenv(key.c_str());
-    if (!v) return std::string();
-    std::size_t n = 0;
-    while (n < kMaxEnvironmentValue && v[n]) ++n;
-    return std::string(v, n);
+    // The whole value: PATH and its like are often longer than any fixed buffer.
+    return v ? std::string(v) : std::string();
 }
 
 bool set_environment_variable(std::string_view name, std::string_view value) {

@@ -10,18 +10,20 @@ namespace ketra {
 
 namespace {
 
-// Characters that only the command interpreter understands.
-constexpr char kShellSyntax[] = "<>|;&$`'\"*?()~\n";
+// Characters that only the command interpreter understands (a backslash escapes the next one).
+constexpr char kShellSyntax[] = "<>|;&$`'\"*?()~\\\n";
 
-// Commands that exist only inside the command interpreter; a command beginning with one of
-// them (compared over the name's length) goes through it. The upper-case names are the
-// classic DOS ones, the others the POSIX shell's built-ins and keywords.
+// Commands that exist only inside the command interpreter; a command whose first word is one
+// of them (case ignored) goes through it. The upper-case names are the classic DOS ones, the
+// others the POSIX shell's built-ins and keywords. The whole word is compared, so that
+// programs such as "md5sum" or "datediff" are still started directly.
 constexpr const char* kShellCommands[] = {
     "BREAK", "CALL",   "CD",    "CHDIR",  "CLS",  "COPY",   "CTTY",   "DATE",  "DEL",
     "DIR",   "ECHO",   "ERASE", "FOR",    "GOTO", "IF",     "MD",     "MKDIR", "PATH",
     "PAUSE", "PROMPT", "RD",    "REM",    "REN",  "RENAME", "RMDIR",  "SET",   "SHIFT",
     "TIME",  "TYPE",   "VER",   "VERIFY", "VOL",  "MOVE",   "export", "unset", "exit",
     "test",  "[",      ".",     "source", "eval", "exec",   "read",   "while", "case",
+    "until", "alias",  "umask", "ulimit", "trap", "{",      "!",
 };
 
 bool is_blank(char c) {
@@ -35,9 +37,11 @@ bool needs_shell(std::string_view text) {
         return true;
     std::size_t start = 0;
     while (start < text.size() && is_blank(text[start])) ++start;
-    std::string_view word = text.substr(start);
+    std::size_t end = start;
+    while (end < text.size() && !is_blank(text[end])) ++end;
+    std::string_view word = text.substr(start, end - start);
     for (const char* name : kShellCommands)
-        if (starts_nocase(word, name)) return true;
+        if (same_nocase(word, name)) return true;
     return false;
 }
 

@@ -4,6 +4,7 @@
 // serves.
 #include "rexx/host/command_dispatch.h"
 
+#include <cstdint>
 #include <cstring>
 
 #include "rexx/host/error.h"
@@ -37,23 +38,31 @@ void split_environment(const char* env, std::size_t length, EnvironmentName& out
     out.module_length = m;
 }
 
+// Whether a host left the result in the buffer we gave it (anywhere inside it), rather than
+// in a block of its own.
+bool in_buffer(const char* p, const char* buffer, std::size_t buffer_size) {
+    auto at = reinterpret_cast<std::uintptr_t>(p);
+    auto start = reinterpret_cast<std::uintptr_t>(buffer);
+    return at >= start && at < start + buffer_size;
+}
+
 // The characters a host wrote into a result RXSTRING: its own block (taken and released) or
-// the buffer we gave it, whose length cannot be more than the buffer holds.
+// the buffer we gave it, whose length cannot reach past the buffer's end.
 Value take_result_string(RXSTRING& r, const char* buffer, std::size_t buffer_size) {
     // No string at all reads as a return code of 0, as from a handler that returns nothing.
     if (!r.strptr) return kZeroValue;
-    if (r.strptr != buffer) {
+    if (!in_buffer(r.strptr, buffer, buffer_size)) {
         Value v = make_value(r.strptr, r.strlength, true);
         RexxFreeMemory(r.strptr);
         r.strptr = nullptr;
         return v;
     }
-    std::size_t n = r.strlength < buffer_size ? r.strlength : buffer_size;
-    return make_value(r.strptr, n, true);
+    std::size_t room = buffer_size - static_cast<std::size_t>(r.strptr - buffer);
+    return make_value(r.strptr, r.strlength < room ? r.strlength : room, true);
 }
 
-void free_foreign_block(RXSTRING& r, const char* buffer) {
-    if (r.strptr && r.strptr != buffer) RexxFreeMemory(r.strptr);
+void free_foreign_block(RXSTRING& r, const char* buffer, std::size_t buffer_size) {
+    if (r.strptr && !in_buffer(r.strptr, buffer, buffer_size)) RexxFreeMemory(r.strptr);
     r.strptr = nullptr;
 }
 
@@ -83,7 +92,7 @@ bool try_command_exit(const EnvironmentName& env, const char* command, std::size
         rc = handler(RXCMD, RXCMDHST, reinterpret_cast<PEXIT>(&parm));
     }
     if (rc != RXEXIT_HANDLED) {
-        free_foreign_block(parm.rxcmd_retc, buffer);
+        free_foreign_block(parm.rxcmd_retc, buffer, sizeof buffer);
         if (rc == -1) error(48);
         return false;
     }
@@ -140,7 +149,7 @@ CommandResult call_handler(SubcomTarget& target, const char* command, std::size_
     if (rc == 0 && result.strptr) {
         out.rc = take_result_string(result, buffer, sizeof buffer);
     } else {
-        free_foreign_block(result, buffer);
+        free_foreign_block(result, buffer, sizeof buffer);
         // Handlers return a 32-bit code; a negative one reads as such.
         out.rc = make_integer(static_cast<std::int32_t>(static_cast<std::uint32_t>(rc)));
     }

@@ -296,6 +296,7 @@ struct HandlerScript {
     USHORT flag = RXSUBCOM_OK;
     const char* result = nullptr;  // null: the handler clears the result string
     bool own_block = false;        // the result goes in a block of the handler's own
+    std::size_t offset = 0;        // else it goes this far into the buffer it was given
     std::string seen;
     int lock_depth = -1;
     int calls = 0;
@@ -312,7 +313,10 @@ APIRET APIENTRY ScriptedHandler(PRXSTRING cmd, PUSHORT flag, PRXSTRING result) {
         result->strlength = 0;
     } else {
         std::size_t n = std::strlen(g_handler.result);
-        if (g_handler.own_block) result->strptr = static_cast<char*>(RexxAllocateMemory(n + 1));
+        if (g_handler.own_block)
+            result->strptr = static_cast<char*>(RexxAllocateMemory(n + 1));
+        else
+            result->strptr += g_handler.offset;
         std::memcpy(result->strptr, g_handler.result, n);
         result->strlength = n;
     }
@@ -348,6 +352,16 @@ TEST(SubcomHandler, ReturnCodeResultStringAndFlag) {
     g_handler.result = big.c_str();
     g_handler.own_block = true;
     EXPECT_EQ(run_program(program).result, big + " none");
+
+    // A result placed further into the given buffer is still the buffer's, up to its end.
+    g_handler = HandlerScript{};
+    g_handler.result = "inside";
+    g_handler.offset = 10;
+    EXPECT_EQ(run_program(program).result, "inside none");
+    std::string tail(RXAUTOBUFLEN - 6, 't');
+    g_handler.result = tail.c_str();
+    g_handler.offset = 6;
+    EXPECT_EQ(run_program(program).result, tail + " none");
 
     g_handler = HandlerScript{};
     EXPECT_EQ(run_program(program).result, "0 none");

@@ -1,0 +1,3 @@
+/* VALUE without a selector is not in this build yet */
+say 'with a selector:' (length(value('PATH',,'ENVIRONMENT')) > 0)
+say value('X')

@@ -33,15 +33,24 @@ struct Editor {
     Editor() = default;
     Editor(const Editor&) = delete;
     Editor& operator=(const Editor&) = delete;
-    ~Editor() {
-        if (el) el_end(el);
-        if (history) history_end(history);
-        if (locale) freelocale(locale);
-    }
+    ~Editor();
 };
+
+// Whether the editor was made, and whether it was destroyed at the end of the process: a close
+// that comes later (the REXX library closes its window at its own end) finds nothing to end.
+constinit bool g_editor_made = false;
+constinit bool g_editor_gone = false;
+
+Editor::~Editor() {
+    if (el) el_end(el);
+    if (history) history_end(history);
+    if (locale) freelocale(locale);
+    g_editor_gone = true;
+}
 
 Editor& editor() {
     static Editor e;
+    g_editor_made = true;
     return e;
 }
 
@@ -107,6 +116,17 @@ long hand_out(Editor& e, char* buffer, std::size_t size) {
 }
 
 }  // namespace
+
+void end_editor() {
+    if (!g_editor_made || g_editor_gone) return;
+    Editor& e = editor();
+    UserLocale in_locale(e.locale);
+    if (e.el) el_end(e.el);
+    if (e.history) history_end(e.history);
+    e.el = nullptr;
+    e.history = nullptr;
+    e.rest.clear();
+}
 
 long edit_line(char* buffer, unsigned long size) {
     Editor& e = editor();

@@ -180,9 +180,8 @@ Outcome run_on_terminal(const std::vector<std::string>& argv, const Env& env,
             seen = at + steps[step].wait_for.size();
             if (steps[step].pause_ms)
                 std::this_thread::sleep_for(std::chrono::milliseconds(steps[step].pause_ms));
-            if (!steps[step].send.empty())
-                [[maybe_unused]] ssize_t w =
-                    ::write(master, steps[step].send.data(), steps[step].send.size());
+            if (!steps[step].send.empty()) [[maybe_unused]]
+                ssize_t w = ::write(master, steps[step].send.data(), steps[step].send.size());
             ++step;
         }
         pollfd p{master, POLLIN, 0};
@@ -211,8 +210,9 @@ TEST(ConsoleLibraryTerminal, ReadsAnEditedLineAndReportsCtrlCAsBreak) {
     // The first line is typed with a mistake that the backspace key takes back; Ctrl-C ends
     // the second read as a break; Ctrl-D on an empty line is the end of the input.
     Outcome o = run_on_terminal({POMCON_DRIVER_BIN, POMCON_LIBRARY, "100"}, box.env(),
-                                {{"", "abX\x7f"
-                                      "c\r"},
+                                {{"",
+                                  "abX\x7f"
+                                  "c\r"},
                                  {"[4]abc", "\x03", 300},
                                  {"[-2]", "\x04", 300}});
     ASSERT_FALSE(o.timed_out) << o.out;
@@ -225,9 +225,9 @@ TEST(ConsoleLibraryTerminal, ReadsAnEditedLineAndReportsCtrlCAsBreak) {
 TEST(ConsoleLibraryTerminal, LongLineComesInPiecesAndHistoryRecallsIt) {
     Sandbox box;
     // A 3-byte buffer takes "hello\n" in two reads; the up-arrow brings the line back.
-    Outcome o = run_on_terminal({POMCON_DRIVER_BIN, POMCON_LIBRARY, "3"}, box.env(),
-                                {{"", "hello\r"}, {"[3]lo\n", "\x1b[A\r", 300},
-                                 {"[3]lo\n", "\x04", 300}});
+    Outcome o =
+        run_on_terminal({POMCON_DRIVER_BIN, POMCON_LIBRARY, "3"}, box.env(),
+                        {{"", "hello\r"}, {"[3]lo\n", "\x1b[A\r", 300}, {"[3]lo\n", "\x04", 300}});
     ASSERT_FALSE(o.timed_out) << o.out;
     std::size_t first = o.out.find("[3]hel");
     ASSERT_NE(first, std::string::npos) << o.out;
@@ -257,12 +257,11 @@ TEST(CtrlC, HaltsAnEndlessLoopWithTheHaltError) {
 
 TEST(CtrlC, RunsTheHaltTraps) {
     Sandbox box;
-    Outcome c = run_on_terminal(
-        {KETRA_HOST_BIN, "-e",
-         "call on halt name stop; halted = 0; say 'looping';"
-         "do until halted; nop; end; say 'went on'; exit 0;"
-         "stop: halted = 1; say 'trapped' condition('C'); return"},
-        box.env(), {{"looping", "\x03"}});
+    Outcome c = run_on_terminal({KETRA_HOST_BIN, "-e",
+                                 "call on halt name stop; halted = 0; say 'looping';"
+                                 "do until halted; nop; end; say 'went on'; exit 0;"
+                                 "stop: halted = 1; say 'trapped' condition('C'); return"},
+                                box.env(), {{"looping", "\x03"}});
     ASSERT_FALSE(c.timed_out) << c.out;
     EXPECT_EQ(c.status, 0) << c.out;
     EXPECT_NE(c.out.find("trapped HALT"), std::string::npos) << c.out;
@@ -324,12 +323,12 @@ TEST(CtrlC, SignalWithoutTerminalIsAHaltAndASecondOneEndsTheProcess) {
 
 TEST(CtrlC, BreakWhilePullingHaltsAtTheNextPoll) {
     Sandbox box;
-    Outcome o = run_on_terminal(
-        {KETRA_HOST_BIN, "-e",
-         "signal on halt; say 'ready'; pull answer; say 'pulled ['answer']';"
-         "do 20; nop; end; say 'not halted'; exit;"
-         "halt: say 'halted'; exit 5"},
-        box.env(), {{"ready", "\x03", 300}});  // typed once the line editor waits
+    Outcome o =
+        run_on_terminal({KETRA_HOST_BIN, "-e",
+                         "signal on halt; say 'ready'; pull answer; say 'pulled ['answer']';"
+                         "do 20; nop; end; say 'not halted'; exit;"
+                         "halt: say 'halted'; exit 5"},
+                        box.env(), {{"ready", "\x03", 300}});  // typed once the line editor waits
     ASSERT_FALSE(o.timed_out) << o.out;
     EXPECT_EQ(o.status, 5) << o.out;
     EXPECT_NE(o.out.find("pulled []"), std::string::npos) << o.out;
@@ -385,8 +384,7 @@ TEST(ConsoleWindow, RunWithAnIoExitNeverLoadsTheLibrary) {
                            "say 'to the exit'; pull a; say a; parse pull b; say b"},
                           box.fake_console_env(), input);
     ASSERT_FALSE(o.timed_out);
-    EXPECT_EQ(o.out,
-              "exit say: to the exit\nexit say: TYPED\nexit say: typed\nrc=0\ndetach=0\n");
+    EXPECT_EQ(o.out, "exit say: to the exit\nexit say: TYPED\nexit say: typed\nrc=0\ndetach=0\n");
     EXPECT_FALSE(fs::exists(box.path("console.log"))) << box.read("console.log");
 }
 
@@ -394,11 +392,11 @@ TEST(ConsoleWindow, BeginAndEndMessagesGoToTheWindowWithFlagZero) {
     Sandbox box;
     box.set_options({{"BoundsMessages", 1}});
     Outcome o = run_plain({STDIO_HOST_BIN, "say 'x'"}, box.fake_console_env());
-    EXPECT_EQ(o.out, "\nTPX600: host.rex beginning execution.\nx\nTPX699: host.rex execution "
-                     "ended.\nrc=0\n");
+    EXPECT_EQ(o.out,
+              "\nTPX600: host.rex beginning execution.\nx\nTPX699: host.rex execution "
+              "ended.\nrc=0\n");
     std::string log = box.read("console.log");
-    EXPECT_NE(log.find("puts 0 |TPX600: host.rex beginning execution.|"), std::string::npos)
-        << log;
+    EXPECT_NE(log.find("puts 0 |TPX600: host.rex beginning execution.|"), std::string::npos) << log;
     EXPECT_NE(log.find("puts 0 TPX699: host.rex execution ended.|"), std::string::npos) << log;
 }
 
@@ -431,6 +429,19 @@ TEST(ConsoleWindow, MissingLibraryGivesTPX606And2626) {
     Outcome e = run_plain({STDIO_HOST_BIN, "--exit", "say 'fine'"}, env);
     EXPECT_EQ(e.out, "exit say: fine\nrc=0\n");
     EXPECT_EQ(e.err, "");
+}
+
+TEST(ConsoleWindow, BreakFromTheWindowHaltsOnlyARun) {
+    Sandbox box;
+    Env env = box.fake_console_env();
+    env["FAKE_POMCON_BREAK"] = "1";
+    // During PULL: the line is empty and the run halts at its next poll.
+    Outcome o =
+        run_plain({STDIO_HOST_BIN, "pull a; say '['a']'; do 20; nop; end; say 'went on'"}, env);
+    EXPECT_EQ(o.out, "[]\nrc=-4\n");
+    // A host reading between runs: its next run is not halted.
+    Outcome h = run_plain({STDIO_HOST_BIN, "--read-first", "do 20; nop; end; say 'ran'"}, env);
+    EXPECT_EQ(h.out, "read=-2\nran\nrc=0\n");
 }
 
 TEST(ConsoleWindow, UseOSConsoleWorksWithoutTheLibrary) {

@@ -1,7 +1,8 @@
 // A host process for the console tests: runs the program given as its last argument through
 // RexxStart and prints "rc=N". Options: --exit runs with an RXSIO exit that takes SAY lines
 // ("exit say: ...") and answers terminal reads with "typed"; --detach detaches the thread with
-// RexxThread after the run; --twice runs the program twice.
+// RexxThread after the run; --twice runs the program twice; --read-first reads a line with
+// RexxStdInput before the first run and prints "read=N".
 #include <stdio.h>
 #include <string.h>
 #include <sys/syscall.h>
@@ -34,17 +35,29 @@ LONG APIENTRY io_exit(LONG function, LONG subfunction, PEXIT parm) {
 int main(int argc, char** argv) {
     bool with_exit = false, detach = false;
     int runs = 1;
+    bool read_first = false;
     int i = 1;
     for (; i < argc - 1; ++i) {
-        if (strcmp(argv[i], "--exit") == 0) with_exit = true;
-        else if (strcmp(argv[i], "--detach") == 0) detach = true;
-        else if (strcmp(argv[i], "--twice") == 0) runs = 2;
-        else return 2;
+        if (strcmp(argv[i], "--exit") == 0)
+            with_exit = true;
+        else if (strcmp(argv[i], "--detach") == 0)
+            detach = true;
+        else if (strcmp(argv[i], "--twice") == 0)
+            runs = 2;
+        else if (strcmp(argv[i], "--read-first") == 0)
+            read_first = true;
+        else
+            return 2;
     }
     if (i != argc - 1) return 2;
     if (with_exit && RexxRegisterExitExe("TESTSIO", reinterpret_cast<PFN>(&io_exit), nullptr) != 0)
         return 3;
     RXSYSEXIT exits[] = {{"TESTSIO", RXSIO}, {nullptr, RXENDLST}};
+    if (read_first) {
+        char line[100];
+        printf("read=%ld\n", static_cast<long>(RexxStdInput(line, sizeof line)));
+        fflush(stdout);
+    }
     for (int run = 0; run < runs; ++run) {
         RXSTRING instore[2];
         MAKERXSTRING(instore[0], argv[i], strlen(argv[i]));

@@ -129,8 +129,7 @@ class StdioTest : public ::testing::Test {
   protected:
     void SetUp() override {
         g_script = &script_;
-        ASSERT_EQ(RexxRegisterExitExe("STDIOTEST", reinterpret_cast<PFN>(&test_exit), nullptr),
-                  0u);
+        ASSERT_EQ(RexxRegisterExitExe("STDIOTEST", reinterpret_cast<PFN>(&test_exit), nullptr), 0u);
         ASSERT_EQ(RexxRegisterFunctionExe("HOSTIO", reinterpret_cast<PFN>(&host_io)), 0u);
     }
     void TearDown() override {
@@ -147,8 +146,8 @@ class StdioTest : public ::testing::Test {
         SHORT retc = 0;
         RXSTRING result;
         MAKERXSTRING(result, nullptr, 0);
-        LONG rc = RexxStart(0, nullptr, "stdio.rex", instore, nullptr, RXCOMMAND, exits, &retc,
-                            &result);
+        LONG rc =
+            RexxStart(0, nullptr, "stdio.rex", instore, nullptr, RXCOMMAND, exits, &retc, &result);
         if (result.strptr) RexxFreeMemory(result.strptr);
         if (instore[1].strptr) RexxFreeMemory(instore[1].strptr);
         return rc;
@@ -233,7 +232,10 @@ TEST_F(StdioTest, StdInputAndPullWithoutAnExitReadStandardInput) {
     char buffer[32];
     EXPECT_EQ(RexxStdInput(buffer, sizeof buffer), 7);
     EXPECT_STREQ(buffer, "first\r\n");
-    EXPECT_EQ(run_in_store("parse pull a; parse pull b; parse pull c; say a || '|' || b || '|' || c || '|'", {}), 0);
+    EXPECT_EQ(
+        run_in_store(
+            "parse pull a; parse pull b; parse pull c; say a || '|' || b || '|' || c || '|'", {}),
+        0);
     EXPECT_EQ(out.text(), "second|third||\n");
 }
 

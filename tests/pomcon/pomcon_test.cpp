@@ -23,93 +23,40 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "support/sandbox.h"
+
 namespace {
 
 namespace fs = std::filesystem;
-using Env = std::map<std::string, std::string>;
 using Clock = std::chrono::steady_clock;
 
 constexpr auto kTimeout = std::chrono::seconds(20);
 
-// A private folder with its own registry and registration area.
-class Sandbox {
-  public:
-    Sandbox() {
-        char tmpl[] = "/tmp/ketra-console-test-XXXXXX";
-        dir_ = ::mkdtemp(tmpl);
-        fs::create_directories(dir_ / "reg");
-        fs::create_directories(dir_ / "run");
-    }
-    ~Sandbox() {
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-    }
-    Sandbox(const Sandbox&) = delete;
-    Sandbox& operator=(const Sandbox&) = delete;
+using ketra::test::Env;
+using ketra::test::exec_child;
+using ketra::test::Sandbox;
+using ketra::test::wait_child;
 
-    fs::path path(const std::string& name) const { return dir_ / name; }
-    std::string write(const std::string& name, const std::string& text) const {
-        std::ofstream(dir_ / name, std::ios::binary) << text;
-        return (dir_ / name).string();
+// Sets dword options of the REXX library in the sandbox's registry.
+void set_options(const Sandbox& box, const std::vector<std::pair<std::string, int>>& options) {
+    std::string text =
+        "Windows Registry Editor Version 5.00\n\n"
+        "[HKEY_CURRENT_USER\\Software\\Corvane\\Rexx\\ExecOptions]\n";
+    for (const auto& [name, value] : options) {
+        char v[16];
+        std::snprintf(v, sizeof v, "%08x", value);
+        text += "\"" + name + "\"=dword:" + v + "\n";
     }
-    std::string read(const std::string& name) const {
-        std::ifstream in(dir_ / name, std::ios::binary);
-        std::stringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
-    // Sets dword options of the REXX library in this folder's registry.
-    void set_options(const std::vector<std::pair<std::string, int>>& options) const {
-        std::string text =
-            "Windows Registry Editor Version 5.00\n\n"
-            "[HKEY_CURRENT_USER\\Software\\Corvane\\Rexx\\ExecOptions]\n";
-        for (const auto& [name, value] : options) {
-            char v[16];
-            std::snprintf(v, sizeof v, "%08x", value);
-            text += "\"" + name + "\"=dword:" + v + "\n";
-        }
-        write("reg/HKEY_CURRENT_USER.reg", text);
-    }
-    Env env() const {
-        return {{"KETRA_REGISTRY", (dir_ / "reg").string()},
-                {"KETRA_RUNTIME_DIR", (dir_ / "run").string()}};
-    }
-    // The environment of a process whose REXX library finds the stand-in console library, which
-    // writes its record to "console.log".
-    Env fake_console_env() const {
-        Env e = env();
-        e["LD_LIBRARY_PATH"] = FAKE_POMCON_DIR;
-        e["FAKE_POMCON_LOG"] = path("console.log").string();
-        return e;
-    }
-
-  private:
-    fs::path dir_;
-};
-
-[[noreturn]] void exec_child(const std::vector<std::string>& argv, const Env& env) {
-    for (const auto& [k, v] : env) ::setenv(k.c_str(), v.c_str(), 1);
-    ::unsetenv("RXTRACE");
-    std::vector<char*> args;
-    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    ::execv(args[0], args.data());
-    ::_exit(127);
+    box.write("reg/HKEY_CURRENT_USER.reg", text);
 }
 
-int wait_child(pid_t pid, Clock::time_point deadline, bool* timed_out) {
-    int st = 0;
-    for (;;) {
-        if (::waitpid(pid, &st, WNOHANG) == pid) break;
-        if (Clock::now() > deadline) {
-            *timed_out = true;
-            ::kill(pid, SIGKILL);
-            ::waitpid(pid, &st, 0);
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
+// The environment of a process whose REXX library finds the stand-in console library, which
+// writes its record to "console.log".
+Env fake_console_env(const Sandbox& box) {
+    Env e = box.env();
+    e["LD_LIBRARY_PATH"] = FAKE_POMCON_DIR;
+    e["FAKE_POMCON_LOG"] = box.path("console.log").string();
+    return e;
 }
 
 struct Outcome {
@@ -340,7 +287,7 @@ TEST(CtrlC, BreakWhilePullingHaltsAtTheNextPoll) {
 
 TEST(ConsoleWindow, RunCreatesAnOverlappedWindowAndDetachClosesIt) {
     Sandbox box;
-    Outcome o = run_plain({STDIO_HOST_BIN, "--detach", "say 'hi'"}, box.fake_console_env());
+    Outcome o = run_plain({STDIO_HOST_BIN, "--detach", "say 'hi'"}, fake_console_env(box));
     ASSERT_FALSE(o.timed_out);
     EXPECT_EQ(o.out, "hi\nrc=0\ndetach=0\n");
     EXPECT_EQ(box.read("console.log"),
@@ -355,7 +302,7 @@ TEST(ConsoleWindow, EveryRunMakesAWindowAndTheNewestIsClosedAtLibraryEnd) {
     Sandbox box;
     // Two runs without an exit make two windows, neither closed when its run ends; at the end of
     // the process the newest one is closed.
-    Outcome o = run_plain({STDIO_HOST_BIN, "--twice", "say 'run'"}, box.fake_console_env());
+    Outcome o = run_plain({STDIO_HOST_BIN, "--twice", "say 'run'"}, fake_console_env(box));
     ASSERT_FALSE(o.timed_out);
     EXPECT_EQ(o.out, "run\nrc=0\nrun\nrc=0\n");
     std::string log = box.read("console.log");
@@ -368,8 +315,8 @@ TEST(ConsoleWindow, EveryRunMakesAWindowAndTheNewestIsClosedAtLibraryEnd) {
 
 TEST(ConsoleWindow, ChildWindowOptionMakesAChild) {
     Sandbox box;
-    box.set_options({{"ChildWindow", 1}});
-    Outcome o = run_plain({STDIO_HOST_BIN, "say 'child'"}, box.fake_console_env());
+    set_options(box, {{"ChildWindow", 1}});
+    Outcome o = run_plain({STDIO_HOST_BIN, "say 'child'"}, fake_console_env(box));
     EXPECT_EQ(o.out, "child\nrc=0\n");
     EXPECT_NE(box.read("console.log")
                   .find("create 'REXX I/O Window' style=50000000 x=0 y=0 w=0 h=0 parent=none"),
@@ -382,7 +329,7 @@ TEST(ConsoleWindow, RunWithAnIoExitNeverLoadsTheLibrary) {
     std::string input = box.write("input.txt", "from stdin\n");
     Outcome o = run_plain({STDIO_HOST_BIN, "--exit", "--detach",
                            "say 'to the exit'; pull a; say a; parse pull b; say b"},
-                          box.fake_console_env(), input);
+                          fake_console_env(box), input);
     ASSERT_FALSE(o.timed_out);
     EXPECT_EQ(o.out, "exit say: to the exit\nexit say: TYPED\nexit say: typed\nrc=0\ndetach=0\n");
     EXPECT_FALSE(fs::exists(box.path("console.log"))) << box.read("console.log");
@@ -390,8 +337,8 @@ TEST(ConsoleWindow, RunWithAnIoExitNeverLoadsTheLibrary) {
 
 TEST(ConsoleWindow, BeginAndEndMessagesGoToTheWindowWithFlagZero) {
     Sandbox box;
-    box.set_options({{"BoundsMessages", 1}});
-    Outcome o = run_plain({STDIO_HOST_BIN, "say 'x'"}, box.fake_console_env());
+    set_options(box, {{"BoundsMessages", 1}});
+    Outcome o = run_plain({STDIO_HOST_BIN, "say 'x'"}, fake_console_env(box));
     EXPECT_EQ(o.out,
               "\nTPX600: host.rex beginning execution.\nx\nTPX699: host.rex execution "
               "ended.\nrc=0\n");
@@ -402,7 +349,7 @@ TEST(ConsoleWindow, BeginAndEndMessagesGoToTheWindowWithFlagZero) {
 
 TEST(ConsoleWindow, WindowThatCannotBeCreatedGivesTPX606And2626) {
     Sandbox box;
-    Env env = box.fake_console_env();
+    Env env = fake_console_env(box);
     env["FAKE_POMCON_FAIL"] = "1";
     Outcome o = run_plain({STDIO_HOST_BIN, "say 'never'"}, env);
     ASSERT_FALSE(o.timed_out);
@@ -433,7 +380,7 @@ TEST(ConsoleWindow, MissingLibraryGivesTPX606And2626) {
 
 TEST(ConsoleWindow, BreakFromTheWindowHaltsOnlyARun) {
     Sandbox box;
-    Env env = box.fake_console_env();
+    Env env = fake_console_env(box);
     env["FAKE_POMCON_BREAK"] = "1";
     // During PULL: the line is empty and the run halts at its next poll.
     Outcome o =
@@ -448,11 +395,11 @@ TEST(ConsoleWindow, UseOSConsoleWorksWithoutTheLibrary) {
     Sandbox box;
     std::string input = box.write("input.txt", "first line\r\nsecond\n");
     for (int child : {0, 1}) {
-        box.set_options({{"UseOSConsole", 1}, {"ChildWindow", child}});
+        set_options(box, {{"UseOSConsole", 1}, {"ChildWindow", child}});
         Outcome o = run_plain({KETRA_HOST_BIN, "-e",
                                "say 'out'; parse pull a; say '['a']';"
                                "address system 'cat'; say rc"},
-                              box.fake_console_env(), input);
+                              fake_console_env(box), input);
         ASSERT_FALSE(o.timed_out);
         EXPECT_EQ(o.status, 0) << o.err;
         // The rest of a file that standard input is stays for the command.

@@ -81,6 +81,9 @@ bool bind_console_library() {
 // Opens the I/O window for an owner window (null: none); false when it cannot be.
 bool open_io_window(void* owner) {
     if (g_lib.use_os_console) return true;
+    // After the library end (a host's own exit handler still writing) there is no window to
+    // make, and no box to show about it.
+    if (g_console.ended) return false;
     void* window = nullptr;
     if (bind_console_library()) {
         if (read_option("", "ChildWindow", 0) != 0) {

@@ -313,6 +313,17 @@ TEST(ConsoleWindow, EveryRunMakesAWindowAndTheNewestIsClosedAtLibraryEnd) {
     EXPECT_EQ(log.substr(log.rfind("close")), "close 2\n") << log;
 }
 
+TEST(ConsoleWindow, OutputAfterTheLibraryEndIsDroppedQuietly) {
+    Sandbox box;
+    Outcome o =
+        run_plain({STDIO_HOST_BIN, "--late-output", "say 'in time'"}, fake_console_env(box));
+    ASSERT_FALSE(o.timed_out);
+    EXPECT_EQ(o.out, "in time\nrc=0\n");
+    EXPECT_EQ(o.err, "");
+    std::string log = box.read("console.log");
+    EXPECT_EQ(log.find("create"), log.rfind("create")) << log;
+}
+
 TEST(ConsoleWindow, ChildWindowOptionMakesAChild) {
     Sandbox box;
     set_options(box, {{"ChildWindow", 1}});

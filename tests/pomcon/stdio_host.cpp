@@ -2,8 +2,10 @@
 // RexxStart and prints "rc=N". Options: --exit runs with an RXSIO exit that takes SAY lines
 // ("exit say: ...") and answers terminal reads with "typed"; --detach detaches the thread with
 // RexxThread after the run; --twice runs the program twice; --read-first reads a line with
-// RexxStdInput before the first run and prints "read=N".
+// RexxStdInput before the first run and prints "read=N"; --late-output calls RexxStdOutput
+// from an exit handler that runs after the library's end.
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -30,6 +32,10 @@ LONG APIENTRY io_exit(LONG function, LONG subfunction, PEXIT parm) {
     return RXEXIT_NOT_HANDLED;
 }
 
+void late_output() {
+    RexxStdOutput("late");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -46,6 +52,8 @@ int main(int argc, char** argv) {
             runs = 2;
         else if (strcmp(argv[i], "--read-first") == 0)
             read_first = true;
+        else if (strcmp(argv[i], "--late-output") == 0)
+            atexit(late_output);
         else
             return 2;
     }

@@ -98,7 +98,9 @@ bool start(Editor& e) {
     // The interrupt key reaches the editor as a key, which ends the read as a break; the
     // terminal's own signal keys are off while a line is edited.
     el_set(e.el, EL_SETTY, "-d", "-isig", nullptr);
-    el_set(e.el, EL_ADDFN, "rexx-break", "end the read as a break", on_break);
+    // The wide form keeps the editor's own copies of the name and help text, which the narrow
+    // form makes and never releases.
+    el_wset(e.el, EL_ADDFN, L"rexx-break", L"end the read as a break", on_break);
     char key[3] = "^C";
     termios t;
     if (::tcgetattr(STDIN_FILENO, &t) == 0 && t.c_cc[VINTR] != _POSIX_VDISABLE &&

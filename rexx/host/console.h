@@ -36,7 +36,7 @@ void write_io_window(const char* text, unsigned long length, int flag);
 long read_io_window(void* owner, char* buffer, unsigned long size);
 
 // Sends the newest window its close (the last thread detached, or the library ends) and, at
-// library end, releases the console library; later writes and reads then do nothing.
+// library end, gives up the console library; later writes and reads then do nothing.
 void close_io_window();
 void release_console_library();
 

@@ -159,7 +159,9 @@ void close_io_window() {
 
 void release_console_library() {
     close_io_window();
-    if (g_console.handle) platform::Module(g_console.handle, "").close();
+    // The entries are given up but the module stays mapped: the library ends while the process
+    // exits, when another host thread may still wait in RxWinGets, outside the ApiLock, and
+    // unmapping the code under it would crash the exit. The process end releases it anyway.
     g_console = ConsoleLibrary{};
     g_console.ended = true;
 }

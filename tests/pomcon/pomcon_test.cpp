@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <map>
 #include <sstream>
 #include <string>
@@ -150,6 +151,13 @@ Outcome run_on_terminal(const std::vector<std::string>& argv, const Env& env,
     return o;
 }
 
+// The conversation ended in time with the status, and the terminal showed every text.
+void expect_shown(const Outcome& o, int status, std::initializer_list<const char*> texts) {
+    ASSERT_FALSE(o.timed_out) << o.out;
+    EXPECT_EQ(o.status, status) << o.out;
+    for (const char* t : texts) EXPECT_NE(o.out.find(t), std::string::npos) << t << " in " << o.out;
+}
+
 // ---- the console library on its own ---------------------------------------------------------
 
 TEST(ConsoleLibraryTerminal, ReadsAnEditedLineAndReportsCtrlCAsBreak) {
@@ -162,11 +170,7 @@ TEST(ConsoleLibraryTerminal, ReadsAnEditedLineAndReportsCtrlCAsBreak) {
                                   "c\r"},
                                  {"[4]abc", "\x03", 300},
                                  {"[-2]", "\x04", 300}});
-    ASSERT_FALSE(o.timed_out) << o.out;
-    EXPECT_EQ(o.status, 0) << o.out;
-    EXPECT_NE(o.out.find("[4]abc\n"), std::string::npos) << o.out;
-    EXPECT_NE(o.out.find("[-2]"), std::string::npos) << o.out;
-    EXPECT_NE(o.out.find("[0]"), std::string::npos) << o.out;
+    expect_shown(o, 0, {"[4]abc\n", "[-2]", "[0]"});
 }
 
 TEST(ConsoleLibraryTerminal, LongLineComesInPiecesAndHistoryRecallsIt) {
@@ -196,10 +200,7 @@ TEST(CtrlC, HaltsAnEndlessLoopWithTheHaltError) {
     Sandbox box;
     Outcome o = run_on_terminal({KETRA_HOST_BIN, "-e", "say 'looping'; do forever; nop; end"},
                                 box.env(), {{"looping", "\x03"}});
-    ASSERT_FALSE(o.timed_out) << o.out;
-    EXPECT_EQ(o.status, 4) << o.out;
-    EXPECT_NE(o.out.find("Error 4"), std::string::npos) << o.out;
-    EXPECT_NE(o.out.find("Program interrupted"), std::string::npos) << o.out;
+    expect_shown(o, 4, {"Error 4", "Program interrupted"});
 }
 
 TEST(CtrlC, RunsTheHaltTraps) {
@@ -209,63 +210,55 @@ TEST(CtrlC, RunsTheHaltTraps) {
                                  "do until halted; nop; end; say 'went on'; exit 0;"
                                  "stop: halted = 1; say 'trapped' condition('C'); return"},
                                 box.env(), {{"looping", "\x03"}});
-    ASSERT_FALSE(c.timed_out) << c.out;
-    EXPECT_EQ(c.status, 0) << c.out;
-    EXPECT_NE(c.out.find("trapped HALT"), std::string::npos) << c.out;
-    EXPECT_NE(c.out.find("went on"), std::string::npos) << c.out;
+    expect_shown(c, 0, {"trapped HALT", "went on"});
 
     Outcome s = run_on_terminal(
         {KETRA_HOST_BIN, "-e",
          "signal on halt; say 'looping'; do forever; nop; end; halt: say 'trapped' sigl; exit 3"},
         box.env(), {{"looping", "\x03"}});
-    ASSERT_FALSE(s.timed_out) << s.out;
-    EXPECT_EQ(s.status, 3) << s.out;
-    EXPECT_NE(s.out.find("trapped 1"), std::string::npos) << s.out;
+    expect_shown(s, 3, {"trapped 1"});
+}
+
+// Starts a ketra run without a terminal (standard streams on /dev/null) whose first command
+// makes a marker file and then runs `then`, and waits for the marker: the run, and so its
+// SIGINT handling, has begun. The program goes on with `source`.
+pid_t start_marked_run(const Sandbox& box, const std::string& then, const std::string& source) {
+    std::string marker = box.path("started").string();
+    std::filesystem::remove(marker);
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        int null = ::open("/dev/null", O_RDWR);
+        ::dup2(null, 0);
+        ::dup2(null, 1);
+        ::dup2(null, 2);
+        exec_child(
+            {KETRA_HOST_BIN, "-e", "address system 'touch " + marker + "; " + then + "';" + source},
+            box.env());
+    }
+    auto until = Clock::now() + kTimeout;
+    while (!fs::exists(marker) && Clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return pid;
 }
 
 TEST(CtrlC, SignalWithoutTerminalIsAHaltAndASecondOneEndsTheProcess) {
     Sandbox box;
     // One SIGINT: the loop halts.
-    {
-        pid_t pid = ::fork();
-        if (pid == 0) {
-            int null = ::open("/dev/null", O_RDWR);
-            ::dup2(null, 0);
-            ::dup2(null, 1);
-            ::dup2(null, 2);
-            exec_child({KETRA_HOST_BIN, "-e", "do forever; nop; end"}, box.env());
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        ::kill(pid, SIGINT);
-        bool timed_out = false;
-        EXPECT_EQ(wait_child(pid, Clock::now() + kTimeout, &timed_out), 4);
-        EXPECT_FALSE(timed_out);
-    }
+    pid_t loop = start_marked_run(box, "true", "do forever; nop; end");
+    ::kill(loop, SIGINT);
+    bool timed_out = false;
+    EXPECT_EQ(wait_child(loop, Clock::now() + kTimeout, &timed_out), 4);
+    EXPECT_FALSE(timed_out);
+
     // The program waits for a command and reaches no halt check: the first SIGINT waits to be
     // taken, the second ends the process as SIGINT does.
-    {
-        std::string marker = box.path("started").string();
-        pid_t pid = ::fork();
-        if (pid == 0) {
-            int null = ::open("/dev/null", O_RDWR);
-            ::dup2(null, 0);
-            ::dup2(null, 1);
-            ::dup2(null, 2);
-            exec_child({KETRA_HOST_BIN, "-e",
-                        "address system 'touch " + marker + "; sleep 3'; say 'done'"},
-                       box.env());
-        }
-        auto until = Clock::now() + kTimeout;
-        while (!fs::exists(marker) && Clock::now() < until)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        ::kill(pid, SIGINT);
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        ::kill(pid, SIGINT);
-        bool timed_out = false;
-        auto started = Clock::now();
-        EXPECT_EQ(wait_child(pid, Clock::now() + kTimeout, &timed_out), 128 + SIGINT);
-        EXPECT_LT(Clock::now() - started, std::chrono::milliseconds(2500));
-    }
+    pid_t waiting = start_marked_run(box, "sleep 3", "say 'done'");
+    ::kill(waiting, SIGINT);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    ::kill(waiting, SIGINT);
+    auto started = Clock::now();
+    EXPECT_EQ(wait_child(waiting, Clock::now() + kTimeout, &timed_out), 128 + SIGINT);
+    EXPECT_LT(Clock::now() - started, std::chrono::milliseconds(2500));
 }
 
 TEST(CtrlC, BreakWhilePullingHaltsAtTheNextPoll) {
@@ -276,10 +269,7 @@ TEST(CtrlC, BreakWhilePullingHaltsAtTheNextPoll) {
                          "do 20; nop; end; say 'not halted'; exit;"
                          "halt: say 'halted'; exit 5"},
                         box.env(), {{"ready", "\x03", 300}});  // typed once the line editor waits
-    ASSERT_FALSE(o.timed_out) << o.out;
-    EXPECT_EQ(o.status, 5) << o.out;
-    EXPECT_NE(o.out.find("pulled []"), std::string::npos) << o.out;
-    EXPECT_NE(o.out.find("halted"), std::string::npos) << o.out;
+    expect_shown(o, 5, {"pulled []", "halted"});
     EXPECT_EQ(o.out.find("not halted"), std::string::npos) << o.out;
 }
 
@@ -358,16 +348,21 @@ TEST(ConsoleWindow, BeginAndEndMessagesGoToTheWindowWithFlagZero) {
     EXPECT_NE(log.find("puts 0 TPX699: host.rex execution ended.|"), std::string::npos) << log;
 }
 
-TEST(ConsoleWindow, WindowThatCannotBeCreatedGivesTPX606And2626) {
-    Sandbox box;
-    Env env = fake_console_env(box);
-    env["FAKE_POMCON_FAIL"] = "1";
-    Outcome o = run_plain({STDIO_HOST_BIN, "say 'never'"}, env);
+// The run did not start: RexxStart gave 2626 after the TPX606 box.
+void expect_no_window(const Outcome& o) {
     ASSERT_FALSE(o.timed_out);
     EXPECT_EQ(o.out, "rc=2626\n");
     EXPECT_EQ(o.err,
               "Corvane REXX: TPX606: Unable to create REXX Input/Output Window\n"
               "Unable to Execute.\n");
+}
+
+TEST(ConsoleWindow, WindowThatCannotBeCreatedGivesTPX606And2626) {
+    Sandbox box;
+    Env env = fake_console_env(box);
+    env["FAKE_POMCON_FAIL"] = "1";
+    Outcome o = run_plain({STDIO_HOST_BIN, "say 'never'"}, env);
+    expect_no_window(o);
 }
 
 TEST(ConsoleWindow, MissingLibraryGivesTPX606And2626) {
@@ -378,11 +373,7 @@ TEST(ConsoleWindow, MissingLibraryGivesTPX606And2626) {
     Env env = box.env();
     env["LD_LIBRARY_PATH"] = box.path("lib").string();
     Outcome o = run_plain({STDIO_HOST_BIN, "say 'never'"}, env);
-    ASSERT_FALSE(o.timed_out);
-    EXPECT_EQ(o.out, "rc=2626\n");
-    EXPECT_EQ(o.err,
-              "Corvane REXX: TPX606: Unable to create REXX Input/Output Window\n"
-              "Unable to Execute.\n");
+    expect_no_window(o);
     // A run with an I/O exit needs no window.
     Outcome e = run_plain({STDIO_HOST_BIN, "--exit", "say 'fine'"}, env);
     EXPECT_EQ(e.out, "exit say: fine\nrc=0\n");

@@ -33,15 +33,24 @@ struct Editor {
     Editor() = default;
     Editor(const Editor&) = delete;
     Editor& operator=(const Editor&) = delete;
-    ~Editor() {
-        if (el) el_end(el);
-        if (history) history_end(history);
-        if (locale) freelocale(locale);
-    }
+    ~Editor();
 };
+
+// Whether the editor was made, and whether it was destroyed at the end of the process: a close
+// that comes later (the REXX library closes its window at its own end) finds nothing to end.
+constinit bool g_editor_made = false;
+constinit bool g_editor_gone = false;
+
+Editor::~Editor() {
+    if (el) el_end(el);
+    if (history) history_end(history);
+    if (locale) freelocale(locale);
+    g_editor_gone = true;
+}
 
 Editor& editor() {
     static Editor e;
+    g_editor_made = true;
     return e;
 }
 
@@ -89,7 +98,9 @@ bool start(Editor& e) {
     // The interrupt key reaches the editor as a key, which ends the read as a break; the
     // terminal's own signal keys are off while a line is edited.
     el_set(e.el, EL_SETTY, "-d", "-isig", nullptr);
-    el_set(e.el, EL_ADDFN, "rexx-break", "end the read as a break", on_break);
+    // The wide form keeps the editor's own copies of the name and help text, which the narrow
+    // form makes and never releases.
+    el_wset(e.el, EL_ADDFN, L"rexx-break", L"end the read as a break", on_break);
     char key[3] = "^C";
     termios t;
     if (::tcgetattr(STDIN_FILENO, &t) == 0 && t.c_cc[VINTR] != _POSIX_VDISABLE &&
@@ -107,6 +118,17 @@ long hand_out(Editor& e, char* buffer, std::size_t size) {
 }
 
 }  // namespace
+
+void end_editor() {
+    if (!g_editor_made || g_editor_gone) return;
+    Editor& e = editor();
+    UserLocale in_locale(e.locale);
+    if (e.el) el_end(e.el);
+    if (e.history) history_end(e.history);
+    e.el = nullptr;
+    e.history = nullptr;
+    e.rest.clear();
+}
 
 long edit_line(char* buffer, unsigned long size) {
     Editor& e = editor();

@@ -27,6 +27,11 @@ extern "C" {
 POMCON_EXPORT void* CreateRxWindow(const char* title, unsigned long style, int x, int y, int width,
                                    int height, void* parent, void* module, void* param);
 
+/* Closes a window (the REXX library's close message when its last thread detaches and at its
+   end): on a terminal the line editor ends and the terminal's modes are put back. Optional for
+   the REXX library, which goes on without it. */
+POMCON_EXPORT void RxWinClose(void* window);
+
 /* Writes `length` bytes of text; "\r\n" pairs become the platform's line end. The flag (the
    halt-raised state, 1 for line ends, 0 for begin and end messages) does not change what a
    terminal shows. */

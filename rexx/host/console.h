@@ -35,8 +35,8 @@ void write_io_window(const char* text, unsigned long length, int flag);
 // for a break (which also requests a halt of the run in progress).
 long read_io_window(void* owner, char* buffer, unsigned long size);
 
-// Forgets the window (the last thread detached, or the library ends) and, at library end,
-// releases the console library; later writes and reads then do nothing.
+// Sends the newest window its close (the last thread detached, or the library ends) and, at
+// library end, gives up the console library; later writes and reads then do nothing.
 void close_io_window();
 void release_console_library();
 

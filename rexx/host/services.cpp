@@ -1,5 +1,7 @@
 // Library start and end of the subsystems a run relies on, in the order they depend on each
-// other: the decimal working areas, then the global registration area.
+// other: the decimal working areas, then the global registration area; at the end also the
+// I/O window and the console library.
+#include "rexx/host/console.h"
 #include "rexx/host/hooks.h"
 #include "rexx/host/session.h"
 #include "rexx/runtime/numeric.h"
@@ -15,6 +17,8 @@ bool start_services() {
 }
 
 void end_services() {
+    close_io_window();
+    release_console_library();
     close_global_registry();
     release_numeric_areas();
 }

@@ -3,15 +3,15 @@
 // input and output in its place when the UseOSConsole option is set, and the exports
 // RexxStdOutput and RexxStdInput.
 #include <dlfcn.h>
-#include <errno.h>
-#include <poll.h>
 #include <unistd.h>
 
 #include <cstring>
+#include <utility>
 
 #include "platform/lock.h"
 #include "platform/module.h"
 #include "platform/notify.h"
+#include "platform/std_streams.h"
 #include "rexx/host/console.h"
 #include "rexx/host/hooks.h"
 #include "rexx/host/interrupt.h"
@@ -28,12 +28,13 @@ using CreateEntry = void* (*)(const char* title, unsigned long style, int x, int
                               int height, void* parent, void* module, void* param);
 using PutsEntry = void (*)(const char* text, unsigned long length, int flag);
 using GetsEntry = long (*)(void* owner, char* buffer, unsigned long size);
+using CloseEntry = void (*)(void* window);
 
 constexpr unsigned long kStyleOverlappedWindow = 0x00CF0000UL;
 constexpr unsigned long kStyleChild = 0x40000000UL;
 constexpr unsigned long kStyleVisible = 0x10000000UL;
 constexpr int kUseDefault = static_cast<int>(0x80000000U);
-constexpr int kBreak = -2;
+constexpr long kBreak = platform::kReadBreak;
 
 // The binding and the newest window. Plain data without a destructor: output may still be
 // written while the process ends, and the library is released explicitly at library end.
@@ -42,6 +43,7 @@ struct ConsoleLibrary {
     CreateEntry create;
     PutsEntry puts;
     GetsEntry gets;
+    CloseEntry close;  // optional: the window's answer to a close message
     void* window;
     bool bound;
     bool ended;  // released at library end: nothing is loaded again
@@ -70,6 +72,7 @@ bool bind_console_library() {
     g_console.create = create;
     g_console.puts = puts;
     g_console.gets = gets;
+    g_console.close = reinterpret_cast<CloseEntry>(module.symbol("RxWinClose"));
     g_console.handle = module.release();
     g_console.bound = true;
     return true;
@@ -78,6 +81,9 @@ bool bind_console_library() {
 // Opens the I/O window for an owner window (null: none); false when it cannot be.
 bool open_io_window(void* owner) {
     if (g_lib.use_os_console) return true;
+    // After the library end (a host's own exit handler still writing) there is no window to
+    // make, and no box to show about it.
+    if (g_console.ended) return false;
     void* window = nullptr;
     if (bind_console_library()) {
         if (read_option("", "ChildWindow", 0) != 0) {
@@ -99,49 +105,6 @@ bool open_io_window(void* owner) {
     return true;
 }
 
-void write_all(int fd, const char* p, std::size_t n) {
-    while (n > 0) {
-        ssize_t w = ::write(fd, p, n);
-        if (w < 0) {
-            if (errno == EINTR) continue;
-            return;
-        }
-        p += w;
-        n -= static_cast<std::size_t>(w);
-    }
-}
-
-// The process's standard output in place of the window: "\r\n" becomes "\n".
-void write_standard_output(const char* text, std::size_t n) {
-    const char* cr = static_cast<const char*>(std::memchr(text, '\r', n));
-    if (!cr) {
-        write_all(STDOUT_FILENO, text, n);
-        return;
-    }
-    char chunk[4096];
-    std::size_t used = 0;
-    for (std::size_t i = 0; i < n; ++i) {
-        if (text[i] == '\r' && i + 1 < n && text[i + 1] == '\n') continue;
-        chunk[used++] = text[i];
-        if (used == sizeof chunk) {
-            write_all(STDOUT_FILENO, chunk, used);
-            used = 0;
-        }
-    }
-    if (used) write_all(STDOUT_FILENO, chunk, used);
-}
-
-// The process's standard input in place of the window: what one read gives; a signal during
-// the wait is a break.
-long read_standard_input(char* buffer, unsigned long size) {
-    pollfd p{STDIN_FILENO, POLLIN, 0};
-    int r = ::poll(&p, 1, -1);
-    if (r < 0) return errno == EINTR ? kBreak : 0;
-    ssize_t n = ::read(STDIN_FILENO, buffer, size);
-    if (n < 0) return errno == EINTR ? kBreak : 0;
-    return static_cast<long>(n);
-}
-
 }  // namespace
 
 bool create_io_window() {
@@ -152,7 +115,7 @@ bool create_io_window() {
 void write_io_window(const char* text, unsigned long length, int flag) {
     if (length == 0) return;
     if (g_lib.use_os_console) {
-        write_standard_output(text, length);
+        platform::write_text(STDOUT_FILENO, text, length);
         return;
     }
     if (!g_console.bound) {
@@ -167,18 +130,20 @@ long read_io_window(void* owner, char* buffer, unsigned long size) {
     long n;
     if (g_lib.use_os_console) {
         HostCall call;
-        n = read_standard_input(buffer, size);
+        n = platform::read_input(STDIN_FILENO, buffer, size);
     } else {
         if (!g_console.bound && !open_io_window(owner)) return 0;
         GetsEntry gets = g_console.gets;
         HostCall call;
         n = gets(owner, buffer, size);
     }
-    if (n == kBreak) {
+    // A break halts the run in progress; without one (a host reading between runs) there is
+    // nothing to halt, and a flag left set would halt the host's next run at its first poll.
+    if (n == kBreak && g_lib.current) {
         g_lib.halt_raised = true;
         // The flag alone would be cleared by the next check that does not poll; the request
         // waits for the next poll, as one from RexxSetHalt does.
-        if (g_lib.current) request_interrupt();
+        request_interrupt();
     }
     return n;
 }
@@ -188,12 +153,15 @@ int halt_write_flag() {
 }
 
 void close_io_window() {
-    g_console.window = nullptr;
+    void* window = std::exchange(g_console.window, nullptr);
+    if (window && g_console.close) g_console.close(window);
 }
 
 void release_console_library() {
     close_io_window();
-    if (g_console.handle) platform::Module(g_console.handle, "").close();
+    // The entries are given up but the module stays mapped: the library ends while the process
+    // exits, when another host thread may still wait in RxWinGets, outside the ApiLock, and
+    // unmapping the code under it would crash the exit. The process end releases it anyway.
     g_console = ConsoleLibrary{};
     g_console.ended = true;
 }

@@ -1,5 +1,6 @@
 // RexxThread: attaching a thread to the library and detaching it with its registrations.
 #include "platform/lock.h"
+#include "rexx/host/console.h"
 #include "rexx/host/session.h"
 #include "rexxsaa.h"
 
@@ -17,8 +18,8 @@ extern "C" KETRA_EXPORT LONG APIENTRY RexxThread(LONG thread_id, LONG attach) {
     }
     TaskEntry* entry = find_task(tid);
     if (!entry) return -1;
-    // The I/O window and the special command handlers' module belong to the terminal and the
-    // process on this platform, so detaching the last thread leaves them be.
     release_task(entry);
+    // The special commands are built into the library here: there is no module of them to release.
+    if (!g_lib.tasks) close_io_window();
     return 0;
 }

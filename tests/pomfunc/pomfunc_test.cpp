@@ -23,72 +23,18 @@
 #include <unistd.h>
 
 #include "rexxsaa.h"
+#include "support/sandbox.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-using Env = std::map<std::string, std::string>;
+using ketra::test::Env;
+using ketra::test::exec_child;
+using ketra::test::Sandbox;
+using ketra::test::wait_child;
 
 constexpr int kTimeoutMs = 20000;
-
-// A private folder with its own registry and registration area.
-class Sandbox {
-  public:
-    Sandbox() {
-        char tmpl[] = "/tmp/ketra-pomfunc-test-XXXXXX";
-        dir_ = ::mkdtemp(tmpl);
-        fs::create_directories(dir_ / "reg");
-        fs::create_directories(dir_ / "run");
-    }
-    ~Sandbox() {
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-    }
-    Sandbox(const Sandbox&) = delete;
-    Sandbox& operator=(const Sandbox&) = delete;
-
-    const fs::path& dir() const { return dir_; }
-    Env env() const {
-        return {{"KETRA_REGISTRY", (dir_ / "reg").string()},
-                {"KETRA_RUNTIME_DIR", (dir_ / "run").string()}};
-    }
-    std::string write(const std::string& name, const std::string& text) const {
-        fs::path p = dir_ / name;
-        std::ofstream(p) << text;
-        return p.string();
-    }
-
-  private:
-    fs::path dir_;
-};
-
-[[noreturn]] void exec_child(const std::vector<std::string>& argv, const Env& env) {
-    for (const auto& [k, v] : env) ::setenv(k.c_str(), v.c_str(), 1);
-    ::unsetenv("RXTRACE");
-    std::vector<char*> args;
-    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    ::execv(args[0], args.data());
-    ::_exit(127);
-}
-
-// Waits for the child within the deadline; kills it when it overstays.
-int wait_child(pid_t pid, std::chrono::steady_clock::time_point deadline, bool* timed_out) {
-    int st = 0;
-    for (;;) {
-        pid_t r = ::waitpid(pid, &st, WNOHANG);
-        if (r == pid) break;
-        if (std::chrono::steady_clock::now() > deadline) {
-            *timed_out = true;
-            ::kill(pid, SIGKILL);
-            ::waitpid(pid, &st, 0);
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
-}
 
 struct Outcome {
     int status = -1;

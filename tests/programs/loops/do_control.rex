@@ -33,6 +33,12 @@ s = ''; do i = 0.1 to 0.35 by 0.1; s = s i; end; say 'step.1' s
 s = ''; do i = -1 to -3 by -1; s = s i; end; say 'step.2' s
 s = ''; do i = 1 by 0 for 3; s = s i; end; say 'step.3' s
 step = 2; s = ''; do i = 1 to 7 by step; step = 1; s = s i; end; say 'step.4' s
+s = ''; do ' 3 '; s = s || 'a'; end; say 'count.7' s
+s = ''; do '3.00'; s = s || 'b'; end; say 'count.8' s
+s = ''; do i = 1 for 2E0; s = s || i; end; say 'count.9' s
+s = ''; do i = 1 to 5 by 0 for 3; s = s i; end; say 'by0.1 [' || s || ']'
+s = ''; do i = 5 to 1 by 0 for 3; s = s i; end; say 'by0.2 [' || s || ']'
+s = ''; do i = 3 to 3 by -1; s = s i; end; say 'by0.3 [' || s || ']'
 s = ''; do i = 5 by -2; if i < 0 then leave; s = s i; end; say 'step.5' s
 s = ''; do i = 1 to 3; s = s i; signal out; end
 out: say 'signal.1 out of loop' s i

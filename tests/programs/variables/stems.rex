@@ -25,6 +25,12 @@ nop; say 'nop.1 runs'
 options 'ETMODE'; options; say 'options.1 accepted'
 nm = 'A'; z.nm = 'upper a'; say 'tail.10' z.a z.nm
 drop nm; say 'tail.11' z.nm
+i = 1; j = 'J2'
+x.i.i.i.i.i.i.i.i.i = 'nine'; say 'tails.12' x.1.1.1.1.1.1.1.1.1
+x.i.i.i.i.i.i.i.i.i.i = 'ten'; say 'tails.13' x.1.1.1.1.1.1.1.1.1.1
+x.i.j.3.i.j.3.i.j.3.i.j = 'eleven'; say 'tails.14' x.1.J2.3.1.J2.3.1.J2.3.1.J2 x.i.j.3.i.j.3.i.j.3.i.j
+drop j; say 'tails.15' x.i.j.3.i.j.3.i.j.3.i.j
+m = 'a.b'; y.m.m.m.m.m.m.m.m.m.m = 'dots'; n = 'a'; b = 'b'; say 'tails.16' y.m.m.m.m.m.m.m.m.m.m
 call t 'err.1', 'upper a.'
 call t 'err.2', 'upper 1'
 call t 'err.3', 'drop'

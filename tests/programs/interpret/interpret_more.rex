@@ -22,6 +22,7 @@ call t 'err.5', 'interpret'
 call t 'err.6', 'interpret "call nothere_either"'
 call t 'err.7', 'interpret "interpret ''z = (1''"'
 call t 'err.8', 'interpret "q = 1; q = q / 0"'
+call t 'err.9', 'do i = 1 to 3; interpret "leave"; end'
 interpret 'after = "fine"'; say 'after.1' after
 call t 'keep.1', 'interpret "kept = 5"; if kept \= 5 then say wrong'
 exit

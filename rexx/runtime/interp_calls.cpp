@@ -103,7 +103,7 @@ Activation* new_routine_activation(Interp& in) {
     return a;
 }
 
-std::uint32_t clause_location(const Interp& in, const Activation* a) {
+std::uint32_t clause_location(const Interp& in, const Activation* a, const Activation* callee) {
     if (a->interprets) {
         const InterpretFrame* f = a->interprets;
         while (f->next) f = f->next;
@@ -111,6 +111,7 @@ std::uint32_t clause_location(const Interp& in, const Activation* a) {
     }
     if (a == in.act) return in.pc;
     // A caller: the call instruction, recorded in the activation it called.
+    if (callee && callee->caller == a) return callee->call_location;
     for (const Activation* c = in.act; c; c = c->caller)
         if (c->caller == a) return c->call_location;
     return 0;

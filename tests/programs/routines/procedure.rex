@@ -14,6 +14,8 @@ call create_exposed; say 'create.1' created
 e = 'outer'; call no_procedure; say 'shared.1' e
 f = 'caller'; call hides; say 'hides.1' f '/' result
 g = 1; call expose_twice; say 'twice.1' g
+h. = 'hdef'; h.1 = 'h one'
+call default_through_alias; say 'default.1' result '/' h.2 h.3
 call t 'err.1', 'procedure expose'
 call t 'err.2', 'procedure hide x'
 exit
@@ -60,6 +62,12 @@ hides: procedure
 expose_twice: procedure expose g g
   g = g + 1
   return
+default_through_alias: procedure expose h.2 h.1
+  r = h.2 h.1
+  call default_chain
+  return r result
+default_chain: procedure expose h.2
+  return h.2
 t: procedure
   parse arg label, clauses
   signal on syntax

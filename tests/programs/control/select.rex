@@ -58,6 +58,8 @@ call t 'sel.19', 'select x; when 1 then nop; end'
 call t 'sel.20', 'select; when 1 then nop; end x'
 call t 'sel.21', 'select; when; end'
 call t 'sel.22', 'select; when 1; nop; end'
+call t 'sel.23', 'select; when 1 then nop; nop; end'
+call t 'sel.24', 'select; when 1 then do; nop; nop; end; end'
 exit
 
 f:

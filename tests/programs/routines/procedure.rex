@@ -18,6 +18,8 @@ h. = 'hdef'; h.1 = 'h one'
 call default_through_alias; say 'default.1' result '/' h.2 h.3
 call t 'err.1', 'procedure expose'
 call t 'err.2', 'procedure hide x'
+call t 'err.3', 'procedure expose (a'
+call t 'err.4', 'procedure expose a.'
 exit
 
 only_one: procedure expose a.1

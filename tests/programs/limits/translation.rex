@@ -31,6 +31,8 @@ call t 'numeric.6', 'numeric digits 1; if 2/3 \= 0.7 then say wrong'
 call t 'numeric.7', 'numeric form value "x"'
 call t 'numeric.8', 'numeric digits 2.0; numeric fuzz 1.0'
 call t 'numeric.9', 'numeric digits "a"'
+call t 'numeric.10', 'numeric digits 20; numeric fuzz 5; numeric digits 5'
+call t 'numeric.11', 'numeric digits 20; numeric fuzz 5; numeric digits 6; if fuzz() \= 5 then say wrong'
 exit
 
 t: procedure

@@ -219,8 +219,15 @@ void leave_all_activations(Interp& in) {
     }
 }
 
+void keep_stack_values(Interp& in) {
+    // A caller's entries lie above this activation's base; they were made private when that
+    // caller made its call, and stay untouched until it goes on.
+    for (Value* v = in.sp; v < in.act->stack_base; ++v) make_private(*v);
+}
+
 void call_internal(Interp& in, std::uint32_t target, int argc, std::uint8_t invocation,
                    std::uint32_t resume) {
+    keep_stack_values(in);
     Activation* caller = in.act;
     std::uint32_t location = clause_location(in, caller);
     Activation* a = new_routine_activation(in);

@@ -124,9 +124,15 @@ void signal_to(Interp& in, std::uint32_t target);
 // SIGNAL VALUE: the label of that name, else error 16.
 std::uint32_t find_label(Interp& in, const char* name, std::size_t length);
 
-// The program's code offset to use for line information of the current activation: inside
-// interpreted code, the INTERPRET instruction.
-std::uint32_t clause_location(const Interp& in, const Activation* a);
+// Gives the current activation's evaluation-stack entries buffers of their own. An entry may
+// borrow a variable's buffer; before code that can assign variables runs while the entries wait
+// (a routine, an external function, VALUE), they are made private.
+void keep_stack_values(Interp& in);
+// The program's code offset to use for line information of an activation: inside interpreted
+// code, the INTERPRET instruction; in a caller, its call instruction. `callee`, when the caller
+// of `callee` is `a`, saves the search for it from the current activation outwards.
+std::uint32_t clause_location(const Interp& in, const Activation* a,
+                              const Activation* callee = nullptr);
 // The first source line of the clause at a program code offset, 0 without line information.
 std::uint32_t line_of(const Interp& in, std::uint32_t location);
 // Assigns the line of the current clause to SIGL (when line information exists).

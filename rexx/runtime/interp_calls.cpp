@@ -103,7 +103,7 @@ Activation* new_routine_activation(Interp& in) {
     return a;
 }
 
-std::uint32_t clause_location(const Interp& in, const Activation* a) {
+std::uint32_t clause_location(const Interp& in, const Activation* a, const Activation* callee) {
     if (a->interprets) {
         const InterpretFrame* f = a->interprets;
         while (f->next) f = f->next;
@@ -111,6 +111,7 @@ std::uint32_t clause_location(const Interp& in, const Activation* a) {
     }
     if (a == in.act) return in.pc;
     // A caller: the call instruction, recorded in the activation it called.
+    if (callee && callee->caller == a) return callee->call_location;
     for (const Activation* c = in.act; c; c = c->caller)
         if (c->caller == a) return c->call_location;
     return 0;
@@ -218,8 +219,15 @@ void leave_all_activations(Interp& in) {
     }
 }
 
+void keep_stack_values(Interp& in) {
+    // A caller's entries lie above this activation's base; they were made private when that
+    // caller made its call, and stay untouched until it goes on.
+    for (Value* v = in.sp; v < in.act->stack_base; ++v) make_private(*v);
+}
+
 void call_internal(Interp& in, std::uint32_t target, int argc, std::uint8_t invocation,
                    std::uint32_t resume) {
+    keep_stack_values(in);
     Activation* caller = in.act;
     std::uint32_t location = clause_location(in, caller);
     Activation* a = new_routine_activation(in);

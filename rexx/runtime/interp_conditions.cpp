@@ -202,8 +202,11 @@ void interpreter_error(ExecInstance* inst, int n, const char* text) {
     }
     std::uint32_t failing = clause_location(*in, a);
     if (in->line_info) {
-        for (Activation* x = a; x; x = x->caller) {
-            write_clause_lines(*in, clause_location(*in, x));
+        // Each caller is found from the activation it called, so that a deep recursion
+        // writes its traceback in time proportional to its depth.
+        const Activation* callee = nullptr;
+        for (Activation* x = a; x; callee = x, x = x->caller) {
+            write_clause_lines(*in, clause_location(*in, x, callee));
             if (x->program_start) break;
         }
         message("Error %d on line %u of %s: %s", n, static_cast<unsigned>(line_of(*in, failing)),

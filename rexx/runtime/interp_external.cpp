@@ -205,11 +205,16 @@ int run_program_file(Interp& in, const std::string& path, int argc, bool functio
 }  // namespace
 
 bool call_builtin_at(Interp& in, int code, int argc, Value& result) {
+    // VALUE with a new value is the one built-in that assigns a variable.
+    constexpr int kBuiltinValue = 57;
+    if (code == kBuiltinValue && argc >= 2) keep_stack_values(in);
     return builtin_call(code, in.sp, argc, result);
 }
 
 bool call_external(Interp& in, std::uint32_t lit, int argc, bool function, Value& result) {
     if (lit >= in.prog->literals.size()) internal_error(5);
+    // A registered function may assign variables through the variable pool interface.
+    keep_stack_values(in);
     NumberBuffer nb;
     std::string name(view_of(in.prog->literals[lit], nb));
     int got = function_exit(in, name, argc, function, result);

@@ -373,6 +373,17 @@ const Value* compound_value(VarNode* stem, VarNode* node) {
     return nullptr;
 }
 
+// The value of the compound with this tail in `stem`. An exposed compound is the caller's
+// variable, so it takes the default of the caller's stem, which its alias keeps.
+const Value* compound_in(VarNode* stem, std::string_view tail) {
+    VarNode* node = find_node(stem->tails, tail.data(), tail.size());
+    if (node && (node->flags & kNodeExposed)) {
+        stem = node->tails;
+        node = node->target;
+    }
+    return compound_value(stem, node);
+}
+
 bool symbol_char(unsigned char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '!' ||
            c == '#' || c == '$' || c == '.' || c == '?' || c == '@' || c == '_';
@@ -473,11 +484,14 @@ void expose_name(VariableScope* scope, const ResolvedName& n) {
         lstem->flags |= kNodeStem;
         if (lstem->flags & kNodeExposed) return;  // the whole stem is shared already
         VarNode* cstem = stem_node_by_name(caller, n.stem, true);
-        VarNode* target = tail_node(cstem, n.tail, true);
+        VarNode* ctail = find_or_insert(cstem->tails, n.tail.data(), n.tail.size());
+        // The stem that owns the variable: the caller's, or the one its own alias records.
+        VarNode* owner = (ctail->flags & kNodeExposed) ? ctail->tails : cstem;
         VarNode* alias = find_or_insert(lstem->tails, n.tail.data(), n.tail.size());
         if (!(alias->flags & kNodeExposed)) release(alias->value);
         alias->flags |= kNodeExposed;
-        alias->target = target;
+        alias->target = real(ctail);
+        alias->tails = owner;
         alias->value = kAbsentValue;
         return;
     }
@@ -613,7 +627,7 @@ bool fetch_by_name(VariableScope* scope, const ResolvedName& n, Value& out) {
     } else {
         VarNode* stem = stem_node_by_name(scope, n.stem, false);
         if (stem && n.kind == kNameCompound) {
-            if (const Value* v = compound_value(stem, tail_node(stem, n.tail, false))) {
+            if (const Value* v = compound_in(stem, n.tail)) {
                 out = borrow(*v);
                 return true;
             }
@@ -747,8 +761,7 @@ bool var_fetch(Activation* a, std::uint16_t sym, Value& out) {
     }
     std::size_t stem_len, total;
     if (VarNode* stem = derive_compound(scope, e, false, stem_len, total)) {
-        VarNode* node = tail_node(stem, {g_derived + stem_len, total - stem_len}, false);
-        if (const Value* v = compound_value(stem, node)) {
+        if (const Value* v = compound_in(stem, {g_derived + stem_len, total - stem_len})) {
             out = borrow(*v);
             return true;
         }

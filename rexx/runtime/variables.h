@@ -50,7 +50,8 @@ struct VarNode {
     VarNode* right;
     Value name;           // the name (a stem's with its "."; a compound's tail only)
     Value value;          // absent when dropped or never assigned; unused in an alias
-    VarNode* tails;       // stem nodes: the tree of compound variables
+    VarNode* tails;       // stem nodes: the tree of compound variables; an exposed compound:
+                          // the stem that owns its target (whose default it takes)
     VarNode* target;      // alias nodes (kNodeExposed): the caller's node they stand for
     std::uint64_t head;   // the name's first 8 bytes, big-endian, zero-padded: most comparisons
                           // of equal-length names end on this one word

@@ -1,0 +1,3 @@
+/* A closing parenthesis is missing in an expression */
+say 'not reached'
+x = (1 + 2

@@ -1,0 +1,3 @@
+/* A string that is never closed */
+say 'not reached'
+x = 'abc

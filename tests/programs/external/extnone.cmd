@@ -1,0 +1,2 @@
+/* helper of routines.rex: ends without a value */
+exit

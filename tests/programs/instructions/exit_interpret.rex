@@ -1,0 +1,3 @@
+/* EXIT from interpreted code */
+interpret 'say "interpreted"; exit 3'
+say 'not reached'

@@ -1,0 +1,2 @@
+/* A negative EXIT value */
+exit -1

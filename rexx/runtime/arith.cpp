@@ -8,6 +8,7 @@
 #include "rexx/host/memory.h"
 #include "rexx/runtime/decimal_ops.h"
 #include "rexx/runtime/number.h"
+#include "rexx/runtime/short_decimal.h"
 
 namespace ketra {
 
@@ -115,6 +116,7 @@ Value power(const Value& l, const Value& r, const Numeric& n) {
 Value decimal_arith(const Value& l, const Value& r, int op, const Numeric& n) {
     if (op == kOpPower) return power(l, r, n);
     const std::int32_t p = n.digits;
+    if (p <= kShortDigits && op <= kOpDivide) return short_arith(l, r, op, n);
     WorkAreas& areas = work_areas(p);
     Decimal a, b, res;
     to_decimal(l, p, a, areas.op1);

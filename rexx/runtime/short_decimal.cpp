@@ -1,0 +1,228 @@
+// The small-precision operators on 64- and 128-bit integers (see short_decimal.h).
+#include "rexx/runtime/short_decimal.h"
+
+#include "rexx/host/error.h"
+#include "rexx/runtime/arith.h"
+#include "rexx/runtime/number.h"
+
+namespace ketra {
+
+namespace {
+
+using u128 = unsigned __int128;
+
+// value = sign * coef * 10^exp; coef has nd digits (0 for zero, whose coef is 0).
+struct Short {
+    int sign;
+    std::int32_t nd;
+    std::int64_t exp;
+    std::uint64_t coef;
+};
+
+constexpr Short kShortZero{1, 0, 0, 0};
+
+struct Powers {
+    u128 p[39];
+};
+constexpr Powers make_powers() {
+    Powers t{};
+    u128 v = 1;
+    for (auto& x : t.p) {
+        x = v;
+        v *= 10;
+    }
+    return t;
+}
+constexpr Powers kPow = make_powers();
+
+// Number of decimal digits of v > 0.
+int digit_count(u128 v) {
+    std::uint64_t hi = static_cast<std::uint64_t>(v >> 64);
+    int bits = hi ? 128 - __builtin_clzll(hi) : 64 - __builtin_clzll(static_cast<std::uint64_t>(v));
+    int t = (bits * 1233) >> 12;
+    return t + (v >= kPow.p[t]);
+}
+
+// Keeps the first keep digits of a magnitude of nd digits (the rest is dropped, not rounded).
+void cut(Short& x, std::int32_t keep) {
+    if (x.nd <= keep) return;
+    std::int32_t k = x.nd - keep;
+    x.coef /= static_cast<std::uint64_t>(kPow.p[k]);
+    x.exp += k;
+    x.nd = keep;
+}
+
+Short from_digits(const Decimal& d) {
+    if (d.n == 0) return kShortZero;
+    std::uint64_t c = 0;
+    for (std::int32_t i = 0; i < d.n; ++i) c = c * 10 + d.d[i];
+    return Short{d.sign, d.n, d.exp - d.n, c};
+}
+
+// "[-]digits[.digits]" without blanks or exponent; false for any other form.
+bool scan_plain(const char* s, std::size_t len, std::int32_t keep, Short& out) {
+    std::size_t i = 0;
+    int sign = 1;
+    if (len && s[0] == '-') {
+        sign = -1;
+        i = 1;
+    }
+    std::uint64_t c = 0;
+    std::int32_t nd = 0;
+    std::int64_t e = 0;
+    bool any = false;
+    for (; i < len; ++i) {
+        unsigned d = static_cast<unsigned char>(s[i]) - '0';
+        if (d > 9) break;
+        any = true;
+        if (nd == 0 && d == 0) continue;
+        if (nd < keep) {
+            c = c * 10 + d;
+            ++nd;
+        } else {
+            ++e;
+        }
+    }
+    if (i < len && s[i] == '.') {
+        for (++i; i < len; ++i) {
+            unsigned d = static_cast<unsigned char>(s[i]) - '0';
+            if (d > 9) break;
+            any = true;
+            if (nd == 0 && d == 0) {
+                --e;
+                continue;
+            }
+            if (nd < keep) {
+                c = c * 10 + d;
+                ++nd;
+                --e;
+            }
+        }
+    }
+    if (i != len || !any) return false;
+    out = nd ? Short{sign, nd, e, c} : kShortZero;
+    return true;
+}
+
+// The operand at precision p (p + 1 digits kept); error 41 for a non-number.
+Short to_short(const Value& v, std::int32_t p) {
+    const std::int32_t keep = p + 1;
+    if (v.flags & kInteger) {
+        std::int32_t x = v.data.integer;
+        if (x == 0) return kShortZero;
+        std::uint64_t mag =
+            x < 0 ? 0u - static_cast<std::uint32_t>(x) : static_cast<std::uint32_t>(x);
+        Short s{x < 0 ? -1 : 1, digit_count(mag), 0, mag};
+        cut(s, keep);
+        return s;
+    }
+    if ((v.flags & kClassified) && !(v.flags & kNumber)) error(41);
+    Short s;
+    if (scan_plain(chars_of(v), v.length, keep, s)) return s;
+    std::uint8_t buf[kShortDigits + 2];
+    Decimal d;
+    if (!parse_decimal(chars_of(v), v.length, p, d, buf)) error(41);
+    return from_digits(d);
+}
+
+// The exact magnitude c * 10^e with the sign, rounded half up to p digits.
+Short rounded(int sign, u128 c, std::int64_t e, std::int32_t p) {
+    if (c == 0) return kShortZero;
+    std::int32_t nd = digit_count(c);
+    if (nd > p) {
+        std::int32_t k = nd - p;
+        u128 q, rem;
+        if (!(c >> 64)) {
+            auto c64 = static_cast<std::uint64_t>(c);
+            auto d64 = static_cast<std::uint64_t>(kPow.p[k]);
+            q = c64 / d64;
+            rem = c64 % d64;
+        } else {
+            q = c / kPow.p[k];
+            rem = c - q * kPow.p[k];
+        }
+        if (rem >= 5 * kPow.p[k - 1] && ++q == kPow.p[p]) {
+            q = kPow.p[p - 1];
+            ++k;
+        }
+        c = q;
+        e += k;
+        nd = p;
+    }
+    return Short{sign, nd, e, static_cast<std::uint64_t>(c)};
+}
+
+Short add(Short a, Short b, bool subtract, std::int32_t p) {
+    if (subtract) b.sign = -b.sign;
+    if (a.nd == 0 || b.nd == 0) {
+        const Short& s = a.nd ? a : b;
+        return rounded(s.sign, s.coef, s.exp, p);
+    }
+    // An operand wholly below digit p + 2 of the other is replaced by one digit there, as on
+    // the digit path (it cannot change the rounded sum).
+    std::int64_t ta = a.exp + a.nd, tb = b.exp + b.nd;
+    if (tb <= ta - p - 2) {
+        b = Short{b.sign, 1, ta - p - 3, 1};
+    } else if (ta <= tb - p - 2) {
+        a = Short{a.sign, 1, tb - p - 3, 1};
+    }
+    std::int64_t bottom = a.exp < b.exp ? a.exp : b.exp;
+    u128 x = static_cast<u128>(a.coef) * kPow.p[a.exp - bottom];
+    u128 y = static_cast<u128>(b.coef) * kPow.p[b.exp - bottom];
+    if (a.sign == b.sign) return rounded(a.sign, x + y, bottom, p);
+    if (x >= y) return rounded(a.sign, x - y, bottom, p);
+    return rounded(b.sign, y - x, bottom, p);
+}
+
+Short multiply(const Short& a, const Short& b, std::int32_t p) {
+    if (a.nd == 0 || b.nd == 0) return kShortZero;
+    return rounded(a.sign * b.sign, static_cast<u128>(a.coef) * b.coef, a.exp + b.exp, p);
+}
+
+// The quotient is formed to p + 2 or more digits and truncated, as on the digit path, then
+// rounded and stripped of trailing zeros.
+Short divide(const Short& a, const Short& b, std::int32_t p) {
+    if (a.nd == 0) return kShortZero;
+    std::int32_t s = p + 2 + b.nd - a.nd;
+    u128 u = static_cast<u128>(a.coef) * kPow.p[s];
+    u128 q = u / b.coef;
+    Short r = rounded(a.sign * b.sign, q, a.exp - b.exp - s, p);
+    while (r.nd && r.coef % 10 == 0) {
+        r.coef /= 10;
+        ++r.exp;
+        --r.nd;
+    }
+    return r;
+}
+
+Value to_value(const Short& x, const Numeric& n) {
+    std::uint8_t buf[24];
+    std::uint64_t c = x.coef;
+    for (std::int32_t i = x.nd - 1; i >= 0; --i) {
+        buf[i] = static_cast<std::uint8_t>(c % 10);
+        c /= 10;
+    }
+    return decimal_to_value(Decimal{x.sign, x.nd, x.exp + x.nd, buf}, n);
+}
+
+}  // namespace
+
+Value short_arith(const Value& l, const Value& r, int op, const Numeric& n) {
+    const std::int32_t p = n.digits;
+    Short a = to_short(l, p);
+    Short b = to_short(r, p);
+    switch (op) {
+        case kOpAdd:
+        case kOpSubtract:
+            return to_value(add(a, b, op == kOpSubtract, p), n);
+        case kOpMultiply:
+            return to_value(multiply(a, b, p), n);
+        case kOpDivide:
+            if (b.nd == 0) error(42);
+            return to_value(divide(a, b, p), n);
+        default:
+            internal_error(324);
+    }
+}
+
+}  // namespace ketra

@@ -89,8 +89,7 @@ void copy_digit_chars(std::uint8_t* out, const char* s, std::size_t n) {
 
 }  // namespace
 
-bool parse_decimal(const char* s, std::size_t len, std::int32_t p, Decimal& out,
-                   std::uint8_t* buf) {
+bool scan_number(const char* s, std::size_t len, NumberScan& out) {
     std::size_t i = 0;
     int sign = 1;
     while (i < len && s[i] == ' ') ++i;
@@ -125,26 +124,32 @@ bool parse_decimal(const char* s, std::size_t len, std::int32_t p, Decimal& out,
     }
     while (i < len && s[i] == ' ') ++i;
     if (i != len) return false;
-    // Leading zeros carry no digits; those of the fraction lower the exponent.
+    // Leading zeros are not significant.
     std::size_t a = ib;
     while (a < ie && s[a] == '0') ++a;
     std::size_t b = fb;
-    if (a == ie) {
+    if (a == ie)
         while (b < fe && s[b] == '0') ++b;
-        if (b == fe) {
-            out = Decimal{1, 0, 0, buf};
-            return true;
-        }
-        e -= static_cast<std::int64_t>(b - fb);
-    } else {
-        e += static_cast<std::int64_t>(ie - a);
+    out = NumberScan{sign, s + a, ie - a, s + b, fe - b, e - static_cast<std::int64_t>(fe - fb)};
+    return true;
+}
+
+bool parse_decimal(const char* s, std::size_t len, std::int32_t p, Decimal& out,
+                   std::uint8_t* buf) {
+    NumberScan sc;
+    if (!scan_number(s, len, sc)) return false;
+    const std::size_t total = sc.n1 + sc.n2;
+    if (total == 0) {
+        out = Decimal{1, 0, 0, buf};
+        return true;
     }
     const std::size_t keep = static_cast<std::size_t>(p) + 1;
-    std::size_t from_int = ie - a < keep ? ie - a : keep;
-    copy_digit_chars(buf, s + a, from_int);
-    std::size_t from_frac = fe - b < keep - from_int ? fe - b : keep - from_int;
-    copy_digit_chars(buf + from_int, s + b, from_frac);
-    out = Decimal{sign, static_cast<std::int32_t>(from_int + from_frac), e, buf};
+    std::size_t from_int = sc.n1 < keep ? sc.n1 : keep;
+    copy_digit_chars(buf, sc.int_digits, from_int);
+    std::size_t from_frac = sc.n2 < keep - from_int ? sc.n2 : keep - from_int;
+    copy_digit_chars(buf + from_int, sc.frac_digits, from_frac);
+    out = Decimal{sc.sign, static_cast<std::int32_t>(from_int + from_frac),
+                  sc.bottom + static_cast<std::int64_t>(total), buf};
     return true;
 }
 

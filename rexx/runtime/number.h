@@ -46,13 +46,15 @@ inline unsigned first_non_digit8(std::uint64_t x) {
     return bad ? static_cast<unsigned>(__builtin_ctzll(bad)) / 8 : 8;
 }
 
-// The value of eight digit bytes (first byte most significant).
-inline std::uint32_t digits8_value(const std::uint8_t* d) {
-    std::uint64_t x = load8(d);
+// The value of the eight digit bytes in x (first byte most significant).
+inline std::uint32_t word8_value(std::uint64_t x) {
     x = (x * 10 + (x >> 8)) & 0x00FF00FF00FF00FFull;
     x = (x * 100 + (x >> 16)) & 0x0000FFFF0000FFFFull;
     x = (x * 10000 + (x >> 32)) & 0xFFFFFFFFull;
     return static_cast<std::uint32_t>(x);
+}
+inline std::uint32_t digits8_value(const std::uint8_t* d) {
+    return word8_value(load8(d));
 }
 
 // The eight digit bytes of v < 10^8 (most significant first), in one word.
@@ -64,6 +66,20 @@ inline std::uint64_t value_digits8(std::uint32_t v) {
     std::uint64_t t = ((x * 103) >> 10) & 0x000F000F000F000Full;   // lane / 10
     return t | ((x - t * 10) << 8);
 }
+
+// A number's characters taken apart: the significant digits are the n1 characters at int_digits
+// followed by the n2 at frac_digits (none: the number is zero); their last has unit
+// 10^bottom.
+struct NumberScan {
+    int sign;
+    const char* int_digits;
+    std::size_t n1;
+    const char* frac_digits;
+    std::size_t n2;
+    std::int64_t bottom;
+};
+// False when the characters are not a number.
+bool scan_number(const char* s, std::size_t len, NumberScan& out);
 
 // Converts the characters to the working form at precision p: at most p + 1 significant digits
 // are kept (dropped digits still count in the exponent). buf must hold p + 1 digits. Returns

@@ -1,6 +1,8 @@
 // The small-precision operators on 64- and 128-bit integers (see short_decimal.h).
 #include "rexx/runtime/short_decimal.h"
 
+#include <cstring>
+
 #include "rexx/host/error.h"
 #include "rexx/runtime/arith.h"
 #include "rexx/runtime/number.h"
@@ -52,56 +54,13 @@ void cut(Short& x, std::int32_t keep) {
     x.nd = keep;
 }
 
-Short from_digits(const Decimal& d) {
-    if (d.n == 0) return kShortZero;
-    std::uint64_t c = 0;
-    for (std::int32_t i = 0; i < d.n; ++i) c = c * 10 + d.d[i];
-    return Short{d.sign, d.n, d.exp - d.n, c};
-}
-
-// "[-]digits[.digits]" without blanks or exponent; false for any other form.
-bool scan_plain(const char* s, std::size_t len, std::int32_t keep, Short& out) {
+// Value of the n digit characters at s (n <= 19).
+std::uint64_t chars_value(const char* s, std::size_t n) {
+    std::uint64_t v = 0;
     std::size_t i = 0;
-    int sign = 1;
-    if (len && s[0] == '-') {
-        sign = -1;
-        i = 1;
-    }
-    std::uint64_t c = 0;
-    std::int32_t nd = 0;
-    std::int64_t e = 0;
-    bool any = false;
-    for (; i < len; ++i) {
-        unsigned d = static_cast<unsigned char>(s[i]) - '0';
-        if (d > 9) break;
-        any = true;
-        if (nd == 0 && d == 0) continue;
-        if (nd < keep) {
-            c = c * 10 + d;
-            ++nd;
-        } else {
-            ++e;
-        }
-    }
-    if (i < len && s[i] == '.') {
-        for (++i; i < len; ++i) {
-            unsigned d = static_cast<unsigned char>(s[i]) - '0';
-            if (d > 9) break;
-            any = true;
-            if (nd == 0 && d == 0) {
-                --e;
-                continue;
-            }
-            if (nd < keep) {
-                c = c * 10 + d;
-                ++nd;
-                --e;
-            }
-        }
-    }
-    if (i != len || !any) return false;
-    out = nd ? Short{sign, nd, e, c} : kShortZero;
-    return true;
+    for (; i + 8 <= n; i += 8) v = v * 100000000 + word8_value(load8(s + i) - 0x30 * kLanes8);
+    for (; i < n; ++i) v = v * 10 + static_cast<std::uint64_t>(s[i] - '0');
+    return v;
 }
 
 // The operand at precision p (p + 1 digits kept); error 41 for a non-number.
@@ -117,12 +76,20 @@ Short to_short(const Value& v, std::int32_t p) {
         return s;
     }
     if ((v.flags & kClassified) && !(v.flags & kNumber)) error(41);
-    Short s;
-    if (scan_plain(chars_of(v), v.length, keep, s)) return s;
-    std::uint8_t buf[kShortDigits + 2];
-    Decimal d;
-    if (!parse_decimal(chars_of(v), v.length, p, d, buf)) error(41);
-    return from_digits(d);
+    NumberScan sc;
+    if (!scan_number(chars_of(v), v.length, sc)) error(41);
+    const std::size_t total = sc.n1 + sc.n2;
+    if (total == 0) return kShortZero;
+    const auto k = static_cast<std::size_t>(keep);
+    std::size_t from_int = sc.n1 < k ? sc.n1 : k;
+    std::size_t from_frac = sc.n2 < k - from_int ? sc.n2 : k - from_int;
+    std::uint64_t c = chars_value(sc.int_digits, from_int);
+    if (from_frac)
+        c = c * static_cast<std::uint64_t>(kPow.p[from_frac]) +
+            chars_value(sc.frac_digits, from_frac);
+    std::size_t used = from_int + from_frac;
+    return Short{sc.sign, static_cast<std::int32_t>(used),
+                 sc.bottom + static_cast<std::int64_t>(total - used), c};
 }
 
 // The exact magnitude c * 10^e with the sign, rounded half up to p digits.
@@ -195,14 +162,57 @@ Short divide(const Short& a, const Short& b, std::int32_t p) {
     return r;
 }
 
+// The result record. Whole numbers and fixed notation are written here straight from the
+// coefficient; exponential notation goes through the layout of the working form.
 Value to_value(const Short& x, const Numeric& n) {
-    std::uint8_t buf[24];
-    std::uint64_t c = x.coef;
-    for (std::int32_t i = x.nd - 1; i >= 0; --i) {
-        buf[i] = static_cast<std::uint8_t>(c % 10);
-        c /= 10;
+    if (x.nd == 0) return kZeroValue;
+    const std::int64_t top = x.exp + x.nd;  // digits before the point
+    if (x.exp >= 0 && top <= 9 && top <= n.digits) {
+        auto v = static_cast<std::int32_t>(x.coef * static_cast<std::uint64_t>(kPow.p[x.exp]));
+        return integer_constant(x.sign < 0 ? -v : v);
     }
-    return decimal_to_value(Decimal{x.sign, x.nd, x.exp + x.nd, buf}, n);
+    // Sixteen digits at most: three words of eight, right-aligned.
+    char digs[24];
+    std::uint64_t c = x.coef;
+    for (int w = 2; w >= 0; --w) {
+        store8(digs + 8 * w,
+               value_digits8(static_cast<std::uint32_t>(c % 100000000)) + 0x30 * kLanes8);
+        c /= 100000000;
+    }
+    const char* d = digs + 24 - x.nd;
+    if (top > n.digits || -x.exp > 2 * static_cast<std::int64_t>(n.digits)) {
+        std::uint8_t buf[24];
+        for (std::int32_t i = 0; i < x.nd; ++i) buf[i] = static_cast<std::uint8_t>(d[i] - '0');
+        return decimal_to_value(Decimal{x.sign, x.nd, top, buf}, n);
+    }
+    const std::size_t neg = x.sign < 0 ? 1 : 0;
+    const auto nd = static_cast<std::size_t>(x.nd);
+    Value r{};
+    char* out;
+    if (top <= 0) {
+        const auto zeros = static_cast<std::size_t>(-top);
+        out = start_string(r, neg + 2 + zeros + nd);
+        if (neg) *out++ = '-';
+        *out++ = '0';
+        *out++ = '.';
+        std::memset(out, '0', zeros);
+        std::memcpy(out + zeros, d, nd);
+    } else if (x.exp >= 0) {
+        const auto zeros = static_cast<std::size_t>(x.exp);
+        out = start_string(r, neg + nd + zeros);
+        if (neg) *out++ = '-';
+        std::memcpy(out, d, nd);
+        std::memset(out + nd, '0', zeros);
+    } else {
+        const auto before = static_cast<std::size_t>(top);
+        out = start_string(r, neg + nd + 1);
+        if (neg) *out++ = '-';
+        std::memcpy(out, d, before);
+        out[before] = '.';
+        std::memcpy(out + before + 1, d + before, nd - before);
+    }
+    r.flags |= kNumber | kClassified;
+    return r;
 }
 
 }  // namespace

@@ -63,6 +63,40 @@ std::uint64_t chars_value(const char* s, std::size_t n) {
     return v;
 }
 
+// The common shape "[-]digits[.digits]" of at most 19 characters, read in one pass (every
+// digit fits the 64-bit coefficient before the cut). False for any other shape.
+bool scan_plain(const char* s, std::size_t len, std::int32_t keep, Short& out) {
+    if (len > 19 || len == 0) return false;
+    const char* p = s;
+    const char* const end = s + len;
+    int sign = 1;
+    if (*p == '-') {
+        sign = -1;
+        ++p;
+    }
+    const char* const first = p;
+    const char* dot = nullptr;
+    std::uint64_t c = 0;
+    for (; p < end; ++p) {
+        unsigned d = static_cast<unsigned char>(*p) - '0';
+        if (d <= 9) {
+            c = c * 10 + d;
+        } else if (*p == '.' && !dot) {
+            dot = p;
+        } else {
+            return false;
+        }
+    }
+    if (end - first == (dot ? 1 : 0)) return false;
+    if (c == 0) {
+        out = kShortZero;
+        return true;
+    }
+    out = Short{sign, digit_count(c), dot ? -(end - dot - 1) : 0, c};
+    cut(out, keep);
+    return true;
+}
+
 // The operand at precision p (p + 1 digits kept); error 41 for a non-number.
 Short to_short(const Value& v, std::int32_t p) {
     const std::int32_t keep = p + 1;
@@ -76,6 +110,8 @@ Short to_short(const Value& v, std::int32_t p) {
         return s;
     }
     if ((v.flags & kClassified) && !(v.flags & kNumber)) error(41);
+    Short plain;
+    if (scan_plain(chars_of(v), v.length, keep, plain)) return plain;
     NumberScan sc;
     if (!scan_number(chars_of(v), v.length, sc)) error(41);
     const std::size_t total = sc.n1 + sc.n2;
@@ -171,46 +207,45 @@ Value to_value(const Short& x, const Numeric& n) {
         auto v = static_cast<std::int32_t>(x.coef * static_cast<std::uint64_t>(kPow.p[x.exp]));
         return integer_constant(x.sign < 0 ? -v : v);
     }
-    // Sixteen digits at most: three words of eight, right-aligned.
-    char digs[24];
-    std::uint64_t c = x.coef;
-    for (int w = 2; w >= 0; --w) {
-        store8(digs + 8 * w,
-               value_digits8(static_cast<std::uint32_t>(c % 100000000)) + 0x30 * kLanes8);
-        c /= 100000000;
-    }
-    const char* d = digs + 24 - x.nd;
+    // At most kShortDigits digits: two words of eight, right-aligned, and room to copy 16
+    // bytes from any start.
+    static_assert(kShortDigits <= 16);
+    char digs[32] = {};
+    store8(digs, value_digits8(static_cast<std::uint32_t>(x.coef / 100000000)) + 0x30 * kLanes8);
+    store8(digs + 8,
+           value_digits8(static_cast<std::uint32_t>(x.coef % 100000000)) + 0x30 * kLanes8);
+    const char* d = digs + 16 - x.nd;
     if (top > n.digits || -x.exp > 2 * static_cast<std::int64_t>(n.digits)) {
-        std::uint8_t buf[24];
+        std::uint8_t buf[16];
         for (std::int32_t i = 0; i < x.nd; ++i) buf[i] = static_cast<std::uint8_t>(d[i] - '0');
         return decimal_to_value(Decimal{x.sign, x.nd, top, buf}, n);
     }
-    const std::size_t neg = x.sign < 0 ? 1 : 0;
+    // Fixed notation: at most 1 + 2 + 2 * kShortDigits + kShortDigits characters.
+    char text[64];
+    char* o = text;
+    if (x.sign < 0) *o++ = '-';
     const auto nd = static_cast<std::size_t>(x.nd);
-    Value r{};
-    char* out;
     if (top <= 0) {
         const auto zeros = static_cast<std::size_t>(-top);
-        out = start_string(r, neg + 2 + zeros + nd);
-        if (neg) *out++ = '-';
-        *out++ = '0';
-        *out++ = '.';
-        std::memset(out, '0', zeros);
-        std::memcpy(out + zeros, d, nd);
+        *o++ = '0';
+        *o++ = '.';
+        std::memset(o, '0', 32);
+        std::memcpy(o + zeros, d, 16);
+        o += zeros + nd;
     } else if (x.exp >= 0) {
-        const auto zeros = static_cast<std::size_t>(x.exp);
-        out = start_string(r, neg + nd + zeros);
-        if (neg) *out++ = '-';
-        std::memcpy(out, d, nd);
-        std::memset(out + nd, '0', zeros);
+        std::memcpy(o, d, 16);
+        std::memset(o + nd, '0', 16);
+        o += nd + static_cast<std::size_t>(x.exp);
     } else {
         const auto before = static_cast<std::size_t>(top);
-        out = start_string(r, neg + nd + 1);
-        if (neg) *out++ = '-';
-        std::memcpy(out, d, before);
-        out[before] = '.';
-        std::memcpy(out + before + 1, d + before, nd - before);
+        std::memcpy(o, d, 16);
+        o[before] = '.';
+        std::memcpy(o + before + 1, d + before, 16);
+        o += nd + 1;
     }
+    Value r{};
+    const auto len = static_cast<std::size_t>(o - text);
+    std::memcpy(start_string(r, len), text, len);
     r.flags |= kNumber | kClassified;
     return r;
 }

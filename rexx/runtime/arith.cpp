@@ -113,10 +113,11 @@ Value power(const Value& l, const Value& r, const Numeric& n) {
     return decimal_to_value(res, n);
 }
 
-Value decimal_arith(const Value& l, const Value& r, int op, const Numeric& n) {
+}  // namespace
+
+Value digit_arith(const Value& l, const Value& r, int op, const Numeric& n) {
     if (op == kOpPower) return power(l, r, n);
     const std::int32_t p = n.digits;
-    if (p <= kShortDigits && op <= kOpDivide) return short_arith(l, r, op, n);
     WorkAreas& areas = work_areas(p);
     Decimal a, b, res;
     to_decimal(l, p, a, areas.op1);
@@ -165,6 +166,8 @@ Value decimal_arith(const Value& l, const Value& r, int op, const Numeric& n) {
     return decimal_to_value(res, n);
 }
 
+namespace {
+
 std::string_view strip_blanks(std::string_view s) {
     std::size_t b = 0, e = s.size();
     while (b < e && s[b] == ' ') ++b;
@@ -188,7 +191,8 @@ Value arith(const Value& l, const Value& r, int op, const Numeric& n) {
         Value out;
         if (fast_arith(x, y, op, out)) return out;
     }
-    return decimal_arith(l, r, op, n);
+    if (n.digits <= kShortDigits && op <= kOpDivide) return short_arith(l, r, op, n);
+    return digit_arith(l, r, op, n);
 }
 
 int compare_normal(const Value& l, const Value& r, const Numeric& n) {

@@ -38,6 +38,10 @@ constexpr Powers make_powers() {
 constexpr Powers kPow = make_powers();
 
 // Number of decimal digits of v > 0.
+int digit_count(std::uint64_t v) {
+    int t = ((64 - __builtin_clzll(v)) * 1233) >> 12;
+    return t + (v >= static_cast<std::uint64_t>(kPow.p[t]));
+}
 int digit_count(u128 v) {
     std::uint64_t hi = static_cast<std::uint64_t>(v >> 64);
     int bits = hi ? 128 - __builtin_clzll(hi) : 64 - __builtin_clzll(static_cast<std::uint64_t>(v));
@@ -77,15 +81,15 @@ bool scan_plain(const char* s, std::size_t len, std::int32_t keep, Short& out) {
     const char* const first = p;
     const char* dot = nullptr;
     std::uint64_t c = 0;
-    for (; p < end; ++p) {
-        unsigned d = static_cast<unsigned char>(*p) - '0';
-        if (d <= 9) {
+    for (;;) {
+        for (; p < end; ++p) {
+            unsigned d = static_cast<unsigned char>(*p) - '0';
+            if (d > 9) break;
             c = c * 10 + d;
-        } else if (*p == '.' && !dot) {
-            dot = p;
-        } else {
-            return false;
         }
+        if (p == end) break;
+        if (*p != '.' || dot) return false;
+        dot = p++;
     }
     if (end - first == (dot ? 1 : 0)) return false;
     if (c == 0) {
@@ -131,28 +135,31 @@ Short to_short(const Value& v, std::int32_t p) {
 // The exact magnitude c * 10^e with the sign, rounded half up to p digits.
 Short rounded(int sign, u128 c, std::int64_t e, std::int32_t p) {
     if (c == 0) return kShortZero;
-    std::int32_t nd = digit_count(c);
-    if (nd > p) {
-        std::int32_t k = nd - p;
-        u128 q, rem;
-        if (!(c >> 64)) {
-            auto c64 = static_cast<std::uint64_t>(c);
-            auto d64 = static_cast<std::uint64_t>(kPow.p[k]);
-            q = c64 / d64;
-            rem = c64 % d64;
-        } else {
-            q = c / kPow.p[k];
-            rem = c - q * kPow.p[k];
+    if (!(c >> 64)) {
+        // The usual case (DIGITS 9): all in 64 bits.
+        auto c64 = static_cast<std::uint64_t>(c);
+        std::int32_t nd = digit_count(c64);
+        if (nd > p) {
+            std::int32_t k = nd - p;
+            auto unit = static_cast<std::uint64_t>(kPow.p[k]);
+            std::uint64_t q = c64 / unit, rem = c64 % unit;
+            if (rem >= unit / 2 && ++q == kPow.p[p]) {
+                q /= 10;
+                ++k;
+            }
+            return Short{sign, p, e + k, q};
         }
-        if (rem >= 5 * kPow.p[k - 1] && ++q == kPow.p[p]) {
-            q = kPow.p[p - 1];
-            ++k;
-        }
-        c = q;
-        e += k;
-        nd = p;
+        return Short{sign, nd, e, c64};
     }
-    return Short{sign, nd, e, static_cast<std::uint64_t>(c)};
+    std::int32_t nd = digit_count(c);
+    std::int32_t k = nd - p;  // positive: c has more than 2p digits only when wider than 64 bits
+    u128 q = c / kPow.p[k];
+    u128 rem = c - q * kPow.p[k];
+    if (rem >= kPow.p[k] / 2 && ++q == kPow.p[p]) {
+        q /= 10;
+        ++k;
+    }
+    return Short{sign, p, e + k, static_cast<std::uint64_t>(q)};
 }
 
 Short add(Short a, Short b, bool subtract, std::int32_t p) {

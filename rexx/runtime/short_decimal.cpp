@@ -102,7 +102,7 @@ bool scan_plain(const char* s, std::size_t len, std::int32_t keep, Short& out) {
 }
 
 // The operand at precision p (p + 1 digits kept); error 41 for a non-number.
-Short to_short(const Value& v, std::int32_t p) {
+[[gnu::always_inline]] inline Short to_short(const Value& v, std::int32_t p) {
     const std::int32_t keep = p + 1;
     if (v.flags & kInteger) {
         std::int32_t x = v.data.integer;
@@ -207,7 +207,7 @@ Short divide(const Short& a, const Short& b, std::int32_t p) {
 
 // The result record. Whole numbers and fixed notation are written here straight from the
 // coefficient; exponential notation goes through the layout of the working form.
-Value to_value(const Short& x, const Numeric& n) {
+[[gnu::always_inline]] inline Value to_value(const Short& x, const Numeric& n) {
     if (x.nd == 0) return kZeroValue;
     const std::int64_t top = x.exp + x.nd;  // digits before the point
     if (x.exp >= 0 && top <= 9 && top <= n.digits) {
@@ -218,7 +218,11 @@ Value to_value(const Short& x, const Numeric& n) {
     // bytes from any start.
     static_assert(kShortDigits <= 16);
     char digs[32] = {};
-    store8(digs, value_digits8(static_cast<std::uint32_t>(x.coef / 100000000)) + 0x30 * kLanes8);
+    const std::uint64_t high = x.coef / 100000000;
+    // Nine digits or fewer (DIGITS 9) need no division of the high word.
+    const std::uint64_t high_digits =
+        high < 10 ? high << 56 : value_digits8(static_cast<std::uint32_t>(high));
+    store8(digs, high_digits + 0x30 * kLanes8);
     store8(digs + 8,
            value_digits8(static_cast<std::uint32_t>(x.coef % 100000000)) + 0x30 * kLanes8);
     const char* d = digs + 16 - x.nd;

@@ -203,6 +203,35 @@ TEST_F(Arith, FastPathMatchesDecimalPath) {
     }
 }
 
+// The eight-digits-per-word conversions: every byte value in every position of the scan,
+// and the boundaries of the word values.
+TEST(DigitWords, ScanAndConvert) {
+    for (int pos = 0; pos < 8; ++pos) {
+        for (int b = 0; b < 256; ++b) {
+            char w[8];
+            std::memset(w, '7', 8);
+            w[pos] = static_cast<char>(b);
+            if (pos < 7) w[7] = static_cast<char>(b ^ 0x80);  // a later byte must not matter
+            // A digit at pos leaves the flipped (never a digit) byte 7 as the first non-digit.
+            bool digit = b >= '0' && b <= '9';
+            unsigned want = digit ? (pos < 7 ? 7u : 8u) : static_cast<unsigned>(pos);
+            EXPECT_EQ(first_non_digit8(load8(w)), want) << pos << " " << b;
+        }
+    }
+    for (std::uint32_t v :
+         {0u, 1u, 9u, 10u, 99999999u, 12345678u, 10000000u, 9999999u, 50505050u}) {
+        std::uint8_t d[8];
+        store8(d, value_digits8(v));
+        std::uint32_t back = 0;
+        for (std::uint8_t x : d) {
+            EXPECT_LE(x, 9);
+            back = back * 10 + x;
+        }
+        EXPECT_EQ(back, v);
+        EXPECT_EQ(digits8_value(d), v);
+    }
+}
+
 // The small-precision path against the digit path, on operands that stress its edges: more
 // digits than are kept, leading and trailing zeros, exponents, blanks, carries into a new
 // digit, far-apart magnitudes and quotients that round up to a power of ten.

@@ -8,6 +8,7 @@
 #include "rexx/host/memory.h"
 #include "rexx/runtime/decimal_ops.h"
 #include "rexx/runtime/number.h"
+#include "rexx/runtime/short_decimal.h"
 
 namespace ketra {
 
@@ -112,7 +113,9 @@ Value power(const Value& l, const Value& r, const Numeric& n) {
     return decimal_to_value(res, n);
 }
 
-Value decimal_arith(const Value& l, const Value& r, int op, const Numeric& n) {
+}  // namespace
+
+Value digit_arith(const Value& l, const Value& r, int op, const Numeric& n) {
     if (op == kOpPower) return power(l, r, n);
     const std::int32_t p = n.digits;
     WorkAreas& areas = work_areas(p);
@@ -163,6 +166,8 @@ Value decimal_arith(const Value& l, const Value& r, int op, const Numeric& n) {
     return decimal_to_value(res, n);
 }
 
+namespace {
+
 std::string_view strip_blanks(std::string_view s) {
     std::size_t b = 0, e = s.size();
     while (b < e && s[b] == ' ') ++b;
@@ -186,7 +191,8 @@ Value arith(const Value& l, const Value& r, int op, const Numeric& n) {
         Value out;
         if (fast_arith(x, y, op, out)) return out;
     }
-    return decimal_arith(l, r, op, n);
+    if (n.digits <= kShortDigits && op <= kOpDivide) return short_arith(l, r, op, n);
+    return digit_arith(l, r, op, n);
 }
 
 int compare_normal(const Value& l, const Value& r, const Numeric& n) {

@@ -28,6 +28,10 @@ enum ArithOp : int {
 // a whole number (and for // whose integer quotient needs more than DIGITS digits).
 Value arith(const Value& l, const Value& r, int op, const Numeric& n);
 
+// The same result computed on the digit arrays of the working form alone, without the integer
+// and small-precision paths that arith takes when it can (they must agree with it).
+Value digit_arith(const Value& l, const Value& r, int op, const Numeric& n);
+
 // Comparison operators.
 enum CompareOp : int {
     kCmpEq = 1,         // =

@@ -26,6 +26,16 @@ int compare_digits(const Decimal& a, const Decimal& b) {
     return 0;
 }
 
+// Value of the n (< 10) digit bytes at d.
+std::uint32_t small_digits_value(const std::uint8_t* d, std::int64_t n) {
+    std::uint32_t v = 0;
+    for (std::int64_t j = 0; j < n; ++j) v = v * 10 + d[j];
+    return v;
+}
+
+constexpr std::uint32_t kPow10[10] = {1,      10,      100,      1000,      10000,
+                                      100000, 1000000, 10000000, 100000000, 1000000000};
+
 // The n digits of d followed by zeros zero digits, as limbs; returns the limb count (at least 1).
 std::int32_t to_limbs(const std::uint8_t* d, std::int64_t n, std::int64_t zeros,
                       std::uint32_t* out) {
@@ -39,8 +49,16 @@ std::int32_t to_limbs(const std::uint8_t* d, std::int64_t n, std::int64_t zeros,
     std::int64_t pos = 0;
     for (std::int32_t k = count - 1; k >= 0; --k) {
         std::int64_t take = k == count - 1 ? first : 9;
-        std::uint32_t limb = 0;
-        for (std::int64_t j = 0; j < take; ++j, ++pos) limb = limb * 10 + (pos < n ? d[pos] : 0);
+        std::uint32_t limb;
+        if (pos + take <= n) {
+            limb = take == 9 ? d[pos] * 100000000u + digits8_value(d + pos + 1)
+                             : small_digits_value(d + pos, take);
+        } else if (pos >= n) {
+            limb = 0;
+        } else {
+            limb = small_digits_value(d + pos, n - pos) * kPow10[pos + take - n];
+        }
+        pos += take;
         out[k] = limb;
     }
     while (count > 1 && out[count - 1] == 0) --count;
@@ -63,10 +81,8 @@ std::int32_t from_limbs(const Limb* l, std::int32_t count, std::uint8_t* buf) {
     while (t) buf[n++] = tmp[--t];
     for (std::int32_t k = count - 2; k >= 0; --k) {
         auto v = static_cast<std::uint32_t>(l[k]);
-        for (int j = 8; j >= 0; --j) {
-            buf[n + j] = static_cast<std::uint8_t>(v % 10);
-            v /= 10;
-        }
+        buf[n] = static_cast<std::uint8_t>(v / 100000000);
+        store8(buf + n + 1, value_digits8(v % 100000000));
         n += 9;
     }
     return n;

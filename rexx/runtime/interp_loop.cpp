@@ -66,10 +66,6 @@ constexpr std::uint8_t kLength[97] = {
     1, 1, 1, 1, 1, 1, 1,           // 90-96
 };
 
-constexpr int kCompareOp[12] = {kCmpEq, kCmpStrictEq, kCmpNe,       kCmpStrictNe,
-                                kCmpGt, kCmpLe,       kCmpStrictGt, kCmpStrictLe,
-                                kCmpLt, kCmpGe,       kCmpStrictLt, kCmpStrictGe};
-
 inline Value borrowed(const Value& v) {
     Value c = v;
     if (c.flags & kOwned) c.flags = static_cast<std::uint8_t>((c.flags & ~kOwned) | kBorrowed);
@@ -93,40 +89,36 @@ inline bool plain_integers(const Interp& in, const Value& l, const Value& r) {
     return (l.flags & r.flags & kInteger) && in.act->numeric.digits >= 9;
 }
 
-void op_arith(Interp& in, int op) {
+// The integer result of a op b, or false when the decimal path must compute it.
+template <int Op>
+inline bool integer_result(std::int64_t a, std::int64_t b, std::int64_t& c) {
+    if constexpr (Op == kOpAdd) {
+        c = a + b;
+    } else if constexpr (Op == kOpSubtract) {
+        c = a - b;
+    } else if constexpr (Op == kOpMultiply) {
+        c = a * b;
+    } else if constexpr (Op == kOpIntDivide || Op == kOpRemainder) {
+        if (b == 0) return false;
+        c = Op == kOpIntDivide ? a / b : a % b;
+    } else {
+        return false;
+    }
+    return c >= -kMaxInteger && c <= kMaxInteger;
+}
+
+// One instantiation per operator, so the operator is settled by the opcode dispatch alone.
+template <int Op>
+inline void op_arith(Interp& in) {
     Value& l = in.sp[1];
     Value& r = in.sp[0];
-    if (plain_integers(in, l, r)) {
-        std::int64_t a = l.data.integer, b = r.data.integer, c;
-        switch (op) {
-            case kOpAdd:
-                c = a + b;
-                break;
-            case kOpSubtract:
-                c = a - b;
-                break;
-            case kOpMultiply:
-                c = a * b;
-                break;
-            case kOpIntDivide:
-                if (b == 0) goto slow;
-                c = a / b;
-                break;
-            case kOpRemainder:
-                if (b == 0) goto slow;
-                c = a % b;
-                break;
-            default:
-                goto slow;
-        }
-        if (c >= -kMaxInteger && c <= kMaxInteger) {
-            ++in.sp;
-            in.sp[0] = integer_constant(static_cast<std::int32_t>(c));
-            return;
-        }
+    std::int64_t c;
+    if (plain_integers(in, l, r) && integer_result<Op>(l.data.integer, r.data.integer, c)) {
+        ++in.sp;
+        in.sp[0] = integer_constant(static_cast<std::int32_t>(c));
+        return;
     }
-slow:
-    replace_top2(in, arith(l, r, op, in.act->numeric));
+    replace_top2(in, arith(l, r, Op, in.act->numeric));
 }
 
 void op_prefix(Interp& in, int op) {
@@ -141,42 +133,35 @@ void op_prefix(Interp& in, int op) {
     replace_top1(in, arith(v, v, op, in.act->numeric));
 }
 
-void op_compare(Interp& in, int op) {
+template <int Op>
+inline void op_compare(Interp& in) {
     Value& l = in.sp[1];
     Value& r = in.sp[0];
-    int result;
-    if ((l.flags & r.flags & kInteger) && in.act->numeric.fuzz == 0 &&
-        in.act->numeric.digits >= 9 && op != kCmpStrictGt && op != kCmpStrictLt &&
-        op != kCmpStrictGe && op != kCmpStrictLe) {
+    // The strict orderings compare characters, which integers do not order alike.
+    constexpr bool kIntegerRule =
+        Op != kCmpStrictGt && Op != kCmpStrictLt && Op != kCmpStrictGe && Op != kCmpStrictLe;
+    if (kIntegerRule && (l.flags & r.flags & kInteger) && in.act->numeric.fuzz == 0 &&
+        in.act->numeric.digits >= 9) {
         std::int32_t a = l.data.integer, b = r.data.integer;
-        switch (op) {
-            case kCmpEq:
-            case kCmpStrictEq:
-                result = a == b;
-                break;
-            case kCmpNe:
-            case kCmpStrictNe:
-                result = a != b;
-                break;
-            case kCmpGt:
-                result = a > b;
-                break;
-            case kCmpLt:
-                result = a < b;
-                break;
-            case kCmpGe:
-                result = a >= b;
-                break;
-            default:
-                result = a <= b;
-                break;
+        int result;
+        if constexpr (Op == kCmpEq || Op == kCmpStrictEq) {
+            result = a == b;
+        } else if constexpr (Op == kCmpNe || Op == kCmpStrictNe) {
+            result = a != b;
+        } else if constexpr (Op == kCmpGt) {
+            result = a > b;
+        } else if constexpr (Op == kCmpLt) {
+            result = a < b;
+        } else if constexpr (Op == kCmpGe) {
+            result = a >= b;
+        } else {
+            result = a <= b;
         }
         ++in.sp;
         in.sp[0] = integer_constant(result);
         return;
     }
-    result = compare(l, r, op, in.act->numeric);
-    replace_top2(in, integer_constant(result));
+    replace_top2(in, integer_constant(compare(l, r, Op, in.act->numeric)));
 }
 
 // Grows the owned or inline string in slot by n characters; returns where they go.
@@ -867,13 +852,31 @@ void execute(Interp& in) {
             case 63:
                 error(u16_at(operand));
             case 64:
+                op_arith<kOpAdd>(in);
+                in.pc += 1;
+                continue;
             case 65:
+                op_arith<kOpSubtract>(in);
+                in.pc += 1;
+                continue;
             case 66:
+                op_arith<kOpMultiply>(in);
+                in.pc += 1;
+                continue;
             case 67:
+                op_arith<kOpDivide>(in);
+                in.pc += 1;
+                continue;
             case 68:
+                op_arith<kOpIntDivide>(in);
+                in.pc += 1;
+                continue;
             case 69:
+                op_arith<kOpRemainder>(in);
+                in.pc += 1;
+                continue;
             case 70:
-                op_arith(in, static_cast<int>(op - 63));
+                op_arith<kOpPower>(in);
                 in.pc += 1;
                 continue;
             case 71:
@@ -908,18 +911,51 @@ void execute(Interp& in) {
                 op_concat(in, op == 79);
                 continue;
             case 80:
+                op_compare<kCmpEq>(in);
+                in.pc += 1;
+                continue;
             case 81:
+                op_compare<kCmpStrictEq>(in);
+                in.pc += 1;
+                continue;
             case 82:
+                op_compare<kCmpNe>(in);
+                in.pc += 1;
+                continue;
             case 83:
+                op_compare<kCmpStrictNe>(in);
+                in.pc += 1;
+                continue;
             case 84:
+                op_compare<kCmpGt>(in);
+                in.pc += 1;
+                continue;
             case 85:
+                op_compare<kCmpLe>(in);
+                in.pc += 1;
+                continue;
             case 86:
+                op_compare<kCmpStrictGt>(in);
+                in.pc += 1;
+                continue;
             case 87:
+                op_compare<kCmpStrictLe>(in);
+                in.pc += 1;
+                continue;
             case 88:
+                op_compare<kCmpLt>(in);
+                in.pc += 1;
+                continue;
             case 89:
+                op_compare<kCmpGe>(in);
+                in.pc += 1;
+                continue;
             case 90:
+                op_compare<kCmpStrictLt>(in);
+                in.pc += 1;
+                continue;
             case 91:
-                op_compare(in, kCompareOp[op - 80]);
+                op_compare<kCmpStrictGe>(in);
                 in.pc += 1;
                 continue;
             case 92:

@@ -67,8 +67,29 @@ DigitBuffer::~DigitBuffer() {
 
 // ---- conversion ------------------------------------------------------------------------------
 
-bool parse_decimal(const char* s, std::size_t len, std::int32_t p, Decimal& out,
-                   std::uint8_t* buf) {
+namespace {
+
+// End of the run of digits from i.
+std::size_t digit_run_end(const char* s, std::size_t i, std::size_t len) {
+    while (i + 8 <= len) {
+        unsigned k = first_non_digit8(load8(s + i));
+        i += k;
+        if (k < 8) return i;
+    }
+    while (i < len && s[i] >= '0' && s[i] <= '9') ++i;
+    return i;
+}
+
+// Digit bytes of the n characters '0'..'9' at s.
+void copy_digit_chars(std::uint8_t* out, const char* s, std::size_t n) {
+    std::size_t i = 0;
+    for (; i + 8 <= n; i += 8) store8(out + i, load8(s + i) - 0x30 * kLanes8);
+    for (; i < n; ++i) out[i] = static_cast<std::uint8_t>(s[i] - '0');
+}
+
+}  // namespace
+
+bool scan_number(const char* s, std::size_t len, NumberScan& out) {
     std::size_t i = 0;
     int sign = 1;
     while (i < len && s[i] == ' ') ++i;
@@ -77,33 +98,17 @@ bool parse_decimal(const char* s, std::size_t len, std::int32_t p, Decimal& out,
         ++i;
         while (i < len && s[i] == ' ') ++i;
     }
-    const std::int32_t keep = p + 1;
-    std::int32_t k = 0;
+    // The integer part [ib, ie) and the fraction [fb, fe).
+    const std::size_t ib = i;
+    const std::size_t ie = digit_run_end(s, ib, len);
+    std::size_t fb = ie, fe = ie;
+    if (ie < len && s[ie] == '.') {
+        fb = ie + 1;
+        fe = digit_run_end(s, fb, len);
+    }
+    if (ie == ib && fe == fb) return false;
+    i = fe;
     std::int64_t e = 0;
-    bool seen = false;
-    std::size_t digits = 0;
-    while (i < len && s[i] >= '0' && s[i] <= '9') {
-        std::uint8_t c = static_cast<std::uint8_t>(s[i++] - '0');
-        ++digits;
-        if (!seen && c == 0) continue;
-        seen = true;
-        if (k < keep) buf[k++] = c;
-        ++e;
-    }
-    if (i < len && s[i] == '.') {
-        ++i;
-        while (i < len && s[i] >= '0' && s[i] <= '9') {
-            std::uint8_t c = static_cast<std::uint8_t>(s[i++] - '0');
-            ++digits;
-            if (!seen && c == 0) {
-                --e;
-                continue;
-            }
-            seen = true;
-            if (k < keep) buf[k++] = c;
-        }
-    }
-    if (!digits) return false;
     if (i < len && (s[i] == 'e' || s[i] == 'E')) {
         ++i;
         int esign = 1;
@@ -115,15 +120,36 @@ bool parse_decimal(const char* s, std::size_t len, std::int32_t p, Decimal& out,
             if (++ed > 9) return false;
         }
         if (!ed) return false;
-        e += esign * x;
+        e = esign * x;
     }
     while (i < len && s[i] == ' ') ++i;
     if (i != len) return false;
-    if (!seen) {
+    // Leading zeros are not significant.
+    std::size_t a = ib;
+    while (a < ie && s[a] == '0') ++a;
+    std::size_t b = fb;
+    if (a == ie)
+        while (b < fe && s[b] == '0') ++b;
+    out = NumberScan{sign, s + a, ie - a, s + b, fe - b, e - static_cast<std::int64_t>(fe - fb)};
+    return true;
+}
+
+bool parse_decimal(const char* s, std::size_t len, std::int32_t p, Decimal& out,
+                   std::uint8_t* buf) {
+    NumberScan sc;
+    if (!scan_number(s, len, sc)) return false;
+    const std::size_t total = sc.n1 + sc.n2;
+    if (total == 0) {
         out = Decimal{1, 0, 0, buf};
         return true;
     }
-    out = Decimal{sign, k, e, buf};
+    const std::size_t keep = static_cast<std::size_t>(p) + 1;
+    std::size_t from_int = sc.n1 < keep ? sc.n1 : keep;
+    copy_digit_chars(buf, sc.int_digits, from_int);
+    std::size_t from_frac = sc.n2 < keep - from_int ? sc.n2 : keep - from_int;
+    copy_digit_chars(buf + from_int, sc.frac_digits, from_frac);
+    out = Decimal{sc.sign, static_cast<std::int32_t>(from_int + from_frac),
+                  sc.bottom + static_cast<std::int64_t>(total), buf};
     return true;
 }
 
@@ -227,7 +253,9 @@ void layout(const Decimal& x, const Numeric& n, char* out) {
     if (x.sign < 0) *out++ = '-';
     Shape sh = shape_of(x, n);
     auto digits = [&](std::int64_t from, std::int64_t to) {
-        for (std::int64_t i = from; i < to; ++i) *out++ = static_cast<char>('0' + x.d[i]);
+        std::int64_t i = from;
+        for (; i + 8 <= to; i += 8, out += 8) store8(out, load8(x.d + i) + 0x30 * kLanes8);
+        for (; i < to; ++i) *out++ = static_cast<char>('0' + x.d[i]);
     };
     if (sh.fixed) {
         if (x.exp <= 0) {

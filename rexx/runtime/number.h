@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "rexx/runtime/numeric.h"
 #include "rexx/runtime/value.h"
@@ -23,6 +24,62 @@ struct Decimal {
 
 // Range of the exponent of a result in scientific layout (one digit before the point).
 inline constexpr std::int64_t kMaxExponent = 999999999;
+
+// ---- eight digits per machine word ---------------------------------------------------------
+// The conversions between characters, digit bytes (0..9) and base-10^9 limbs work on eight
+// bytes at a time; each lane stays below its width, so no carry crosses a lane.
+
+inline std::uint64_t load8(const void* p) {
+    std::uint64_t x;
+    std::memcpy(&x, p, 8);
+    return x;
+}
+inline void store8(void* p, std::uint64_t x) {
+    std::memcpy(p, &x, 8);
+}
+inline constexpr std::uint64_t kLanes8 = 0x0101010101010101ull;
+
+// Index (0..7) of the first byte of x that is not a character '0'..'9', or 8. Borrows and
+// carries move only towards later bytes, so the first flagged byte is exact.
+inline unsigned first_non_digit8(std::uint64_t x) {
+    std::uint64_t bad = ((x - 0x30 * kLanes8) | (x + 0x46 * kLanes8) | x) & (0x80 * kLanes8);
+    return bad ? static_cast<unsigned>(__builtin_ctzll(bad)) / 8 : 8;
+}
+
+// The value of the eight digit bytes in x (first byte most significant).
+inline std::uint32_t word8_value(std::uint64_t x) {
+    x = (x * 10 + (x >> 8)) & 0x00FF00FF00FF00FFull;
+    x = (x * 100 + (x >> 16)) & 0x0000FFFF0000FFFFull;
+    x = (x * 10000 + (x >> 32)) & 0xFFFFFFFFull;
+    return static_cast<std::uint32_t>(x);
+}
+inline std::uint32_t digits8_value(const std::uint8_t* d) {
+    return word8_value(load8(d));
+}
+
+// The eight digit bytes of v < 10^8 (most significant first), in one word.
+inline std::uint64_t value_digits8(std::uint32_t v) {
+    std::uint64_t hi = v / 10000, lo = v % 10000;
+    std::uint64_t x = hi | (lo << 32);                             // two 4-digit lanes
+    std::uint64_t h = ((x * 5243) >> 19) & 0x0000007F0000007Full;  // lane / 100
+    x = h | ((x - h * 100) << 16);                                 // four 2-digit lanes
+    std::uint64_t t = ((x * 103) >> 10) & 0x000F000F000F000Full;   // lane / 10
+    return t | ((x - t * 10) << 8);
+}
+
+// A number's characters taken apart: the significant digits are the n1 characters at int_digits
+// followed by the n2 at frac_digits (none: the number is zero); their last has unit
+// 10^bottom.
+struct NumberScan {
+    int sign;
+    const char* int_digits;
+    std::size_t n1;
+    const char* frac_digits;
+    std::size_t n2;
+    std::int64_t bottom;
+};
+// False when the characters are not a number.
+bool scan_number(const char* s, std::size_t len, NumberScan& out);
 
 // Converts the characters to the working form at precision p: at most p + 1 significant digits
 // are kept (dropped digits still count in the exponent). buf must hold p + 1 digits. Returns

@@ -3,6 +3,8 @@
 // the decimal conversion and lives in number.cpp.)
 #include "rexx/runtime/value.h"
 
+#include <malloc.h>
+
 #include <cstring>
 
 #include "rexx/host/error.h"
@@ -20,9 +22,29 @@ void check_length(std::size_t n, int location) {
     if (n > kMaxStringLength) memory_full(location, kPoolImplementationLimit);
 }
 
+// Buffers of short strings (up to kSmallBlock - 1 characters) are all kSmallBlock bytes, and a
+// released one is kept for the next such string: computed results (a 10-digit fraction, say)
+// come and go at every clause, and the allocator would otherwise see each of them.
+constexpr std::size_t kSmallBlock = 24;
+constexpr int kKeptBlocks = 64;
+struct SmallBlocks {
+    char* block[kKeptBlocks]{};
+    int count = 0;
+    ~SmallBlocks() {
+        while (count) release(block[--count]);
+    }
+};
+constinit thread_local SmallBlocks t_blocks{};
+
 // A fresh owned buffer of n characters (n > kInlineMax), NUL-terminated for C callers.
 char* new_buffer(std::size_t n) {
-    char* p = static_cast<char*>(allocate(n + 1));
+    char* p;
+    if (n < kSmallBlock) {
+        SmallBlocks& kept = t_blocks;
+        p = kept.count ? kept.block[--kept.count] : static_cast<char*>(allocate(kSmallBlock));
+    } else {
+        p = static_cast<char*>(allocate(n + 1));
+    }
     p[n] = '\0';
     return p;
 }
@@ -134,7 +156,17 @@ void shorten(Value& v, std::size_t n) {
     v.flags &= static_cast<std::uint8_t>(~(kWhole | kNumber | kClassified | kAbsent));
 }
 
-void release_buffer(const Value& v) { release(const_cast<char*>(v.data.ptr)); }
+void release_buffer(const Value& v) {
+    char* p = const_cast<char*>(v.data.ptr);
+    // Owned buffers made elsewhere may be smaller than a kept block must be.
+    SmallBlocks& kept = t_blocks;
+    if (v.length < kSmallBlock && kept.count < kKeptBlocks &&
+        malloc_usable_size(p) >= kSmallBlock) {
+        kept.block[kept.count++] = p;
+        return;
+    }
+    release(p);
+}
 
 Value copy_value(const Value& v) {
     Value c = v;

@@ -203,6 +203,98 @@ TEST_F(Arith, FastPathMatchesDecimalPath) {
     }
 }
 
+// The eight-digits-per-word conversions: every byte value in every position of the scan,
+// and the boundaries of the word values.
+TEST(DigitWords, ScanAndConvert) {
+    for (int pos = 0; pos < 8; ++pos) {
+        for (int b = 0; b < 256; ++b) {
+            char w[8];
+            std::memset(w, '7', 8);
+            w[pos] = static_cast<char>(b);
+            if (pos < 7) w[7] = static_cast<char>(b ^ 0x80);  // a later byte must not matter
+            // A digit at pos leaves the flipped (never a digit) byte 7 as the first non-digit.
+            bool digit = b >= '0' && b <= '9';
+            unsigned want = digit ? (pos < 7 ? 7u : 8u) : static_cast<unsigned>(pos);
+            EXPECT_EQ(first_non_digit8(load8(w)), want) << pos << " " << b;
+        }
+    }
+    for (std::uint32_t v :
+         {0u, 1u, 9u, 10u, 99999999u, 12345678u, 10000000u, 9999999u, 50505050u}) {
+        std::uint8_t d[8];
+        store8(d, value_digits8(v));
+        std::uint32_t back = 0;
+        for (std::uint8_t x : d) {
+            EXPECT_LE(x, 9);
+            back = back * 10 + x;
+        }
+        EXPECT_EQ(back, v);
+        EXPECT_EQ(digits8_value(d), v);
+    }
+}
+
+// The small-precision path against the digit path, on operands that stress its edges: more
+// digits than are kept, leading and trailing zeros, exponents, blanks, carries into a new
+// digit, far-apart magnitudes and quotients that round up to a power of ten.
+TEST_F(Arith, ShortPathMatchesDigitPath) {
+    std::mt19937 rng(77);
+    auto digits_of = [&](int len, bool lead_zero) {
+        std::string s;
+        for (int i = 0; i < len; ++i) {
+            int r = static_cast<int>(rng() % 10);
+            s += static_cast<char>('0' + (rng() % 3 == 0 ? 9 : r));
+        }
+        if (lead_zero) s = "00" + s;
+        return s;
+    };
+    auto operand = [&]() -> std::string {
+        switch (rng() % 7) {
+            case 0:
+                return std::to_string(static_cast<long>(rng() % 1999999999) - 999999999);
+            case 1:
+                return digits_of(1 + static_cast<int>(rng() % 20), rng() % 4 == 0);
+            case 2:
+                return "-" + digits_of(1 + static_cast<int>(rng() % 8), false) + "." +
+                       digits_of(static_cast<int>(rng() % 12), false);
+            case 3:
+                return "0." + std::string(rng() % 6, '0') + digits_of(1 + rng() % 17, false);
+            case 4:
+                return digits_of(1 + static_cast<int>(rng() % 5), false) + "E" +
+                       std::to_string(static_cast<int>(rng() % 61) - 30);
+            case 5:
+                return " " + std::string(rng() % 2 ? "+" : "-") + " " +
+                       digits_of(1 + static_cast<int>(rng() % 6), false) + ".50 ";
+            default:
+                return rng() % 2 ? "0" : "-0.000";
+        }
+    };
+    const int ops[] = {kOpAdd, kOpSubtract, kOpMultiply, kOpDivide};
+    auto reference = [&](const std::string& a, int op, const std::string& b, const Numeric& n) {
+        std::string out;
+        int e = test::error_of([&] {
+            ValueHolder l(make_value(a));
+            ValueHolder r(make_value(b));
+            ValueHolder res(digit_arith(l.get(), r.get(), op, n));
+            out = std::string(string_of(res.get()));
+        });
+        return e ? "error " + std::to_string(e) : out;
+    };
+    for (int d : {1, 2, 5, 9, 10, 15, 16}) {
+        Numeric n = digits(d, 0, d == 5);
+        for (int i = 0; i < 1500; ++i) {
+            std::string a = operand();
+            std::string b = operand();
+            for (int op : ops)
+                EXPECT_EQ(calc(a, op, b, n), reference(a, op, b, n))
+                    << "digits " << d << ": " << a << " op " << op << " " << b;
+        }
+    }
+    Numeric d16 = digits(16);
+    EXPECT_EQ(calc("9999999999999999.5", kOpAdd, "0", d16), "1.000000000000000E+16");
+    EXPECT_EQ(calc("1", kOpDivide, "3", d16), "0.3333333333333333");
+    EXPECT_EQ(calc("2", kOpDivide, "3", d16), "0.6666666666666667");
+    EXPECT_EQ(calc("1E+20", kOpAdd, "-1E-20", d16), "1.000000000000000E+20");
+}
+
 TEST_F(Arith, HighPrecisionIsExact) {
     Numeric n = digits(2000);
     std::mt19937 rng(5);

@@ -274,7 +274,7 @@ def gen_cases(rng, count):
     arith_ops = ["+", "-", "*", "/", "%", "//", "**", "p+", "p-", "abs", "sign"]
     cases = []
     for i in range(count):
-        digits = rng.choice([1, 9, 9, 20, 100])
+        digits = rng.choice([1, 9, 9, 16, 17, 20, 100])
         form = rng.choice("SE")
         fuzz = 0
         a = rand_number(rng, digits)

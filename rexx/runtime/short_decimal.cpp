@@ -1,0 +1,284 @@
+// The small-precision operators on 64- and 128-bit integers (see short_decimal.h).
+#include "rexx/runtime/short_decimal.h"
+
+#include <cstring>
+
+#include "rexx/host/error.h"
+#include "rexx/runtime/arith.h"
+#include "rexx/runtime/number.h"
+
+namespace ketra {
+
+namespace {
+
+using u128 = unsigned __int128;
+
+// value = sign * coef * 10^exp; coef has nd digits (0 for zero, whose coef is 0).
+struct Short {
+    int sign;
+    std::int32_t nd;
+    std::int64_t exp;
+    std::uint64_t coef;
+};
+
+constexpr Short kShortZero{1, 0, 0, 0};
+
+struct Powers {
+    u128 p[39];
+};
+constexpr Powers make_powers() {
+    Powers t{};
+    u128 v = 1;
+    for (auto& x : t.p) {
+        x = v;
+        v *= 10;
+    }
+    return t;
+}
+constexpr Powers kPow = make_powers();
+
+// Number of decimal digits of v > 0.
+int digit_count(std::uint64_t v) {
+    int t = ((64 - __builtin_clzll(v)) * 1233) >> 12;
+    return t + (v >= static_cast<std::uint64_t>(kPow.p[t]));
+}
+int digit_count(u128 v) {
+    std::uint64_t hi = static_cast<std::uint64_t>(v >> 64);
+    int bits = hi ? 128 - __builtin_clzll(hi) : 64 - __builtin_clzll(static_cast<std::uint64_t>(v));
+    int t = (bits * 1233) >> 12;
+    return t + (v >= kPow.p[t]);
+}
+
+// Keeps the first keep digits of a magnitude of nd digits (the rest is dropped, not rounded).
+void cut(Short& x, std::int32_t keep) {
+    if (x.nd <= keep) return;
+    std::int32_t k = x.nd - keep;
+    x.coef /= static_cast<std::uint64_t>(kPow.p[k]);
+    x.exp += k;
+    x.nd = keep;
+}
+
+// Value of the n digit characters at s (n <= 19).
+std::uint64_t chars_value(const char* s, std::size_t n) {
+    std::uint64_t v = 0;
+    std::size_t i = 0;
+    for (; i + 8 <= n; i += 8) v = v * 100000000 + word8_value(load8(s + i) - 0x30 * kLanes8);
+    for (; i < n; ++i) v = v * 10 + static_cast<std::uint64_t>(s[i] - '0');
+    return v;
+}
+
+// The common shape "[-]digits[.digits]" of at most 19 characters, read in one pass (every
+// digit fits the 64-bit coefficient before the cut). False for any other shape.
+bool scan_plain(const char* s, std::size_t len, std::int32_t keep, Short& out) {
+    if (len > 19 || len == 0) return false;
+    const char* p = s;
+    const char* const end = s + len;
+    int sign = 1;
+    if (*p == '-') {
+        sign = -1;
+        ++p;
+    }
+    const char* const first = p;
+    const char* dot = nullptr;
+    std::uint64_t c = 0;
+    for (;;) {
+        for (; p < end; ++p) {
+            unsigned d = static_cast<unsigned char>(*p) - '0';
+            if (d > 9) break;
+            c = c * 10 + d;
+        }
+        if (p == end) break;
+        if (*p != '.' || dot) return false;
+        dot = p++;
+    }
+    if (end - first == (dot ? 1 : 0)) return false;
+    if (c == 0) {
+        out = kShortZero;
+        return true;
+    }
+    out = Short{sign, digit_count(c), dot ? -(end - dot - 1) : 0, c};
+    cut(out, keep);
+    return true;
+}
+
+// The operand at precision p (p + 1 digits kept); error 41 for a non-number.
+[[gnu::always_inline]] inline Short to_short(const Value& v, std::int32_t p) {
+    const std::int32_t keep = p + 1;
+    if (v.flags & kInteger) {
+        std::int32_t x = v.data.integer;
+        if (x == 0) return kShortZero;
+        std::uint64_t mag =
+            x < 0 ? 0u - static_cast<std::uint32_t>(x) : static_cast<std::uint32_t>(x);
+        Short s{x < 0 ? -1 : 1, digit_count(mag), 0, mag};
+        cut(s, keep);
+        return s;
+    }
+    if ((v.flags & kClassified) && !(v.flags & kNumber)) error(41);
+    Short plain;
+    if (scan_plain(chars_of(v), v.length, keep, plain)) return plain;
+    NumberScan sc;
+    if (!scan_number(chars_of(v), v.length, sc)) error(41);
+    const std::size_t total = sc.n1 + sc.n2;
+    if (total == 0) return kShortZero;
+    const auto k = static_cast<std::size_t>(keep);
+    std::size_t from_int = sc.n1 < k ? sc.n1 : k;
+    std::size_t from_frac = sc.n2 < k - from_int ? sc.n2 : k - from_int;
+    std::uint64_t c = chars_value(sc.int_digits, from_int);
+    if (from_frac)
+        c = c * static_cast<std::uint64_t>(kPow.p[from_frac]) +
+            chars_value(sc.frac_digits, from_frac);
+    std::size_t used = from_int + from_frac;
+    return Short{sc.sign, static_cast<std::int32_t>(used),
+                 sc.bottom + static_cast<std::int64_t>(total - used), c};
+}
+
+// The exact magnitude c * 10^e with the sign, rounded half up to p digits.
+Short rounded(int sign, u128 c, std::int64_t e, std::int32_t p) {
+    if (c == 0) return kShortZero;
+    if (!(c >> 64)) {
+        // The usual case (DIGITS 9): all in 64 bits.
+        auto c64 = static_cast<std::uint64_t>(c);
+        std::int32_t nd = digit_count(c64);
+        if (nd > p) {
+            std::int32_t k = nd - p;
+            auto unit = static_cast<std::uint64_t>(kPow.p[k]);
+            std::uint64_t q = c64 / unit, rem = c64 % unit;
+            if (rem >= unit / 2 && ++q == kPow.p[p]) {
+                q /= 10;
+                ++k;
+            }
+            return Short{sign, p, e + k, q};
+        }
+        return Short{sign, nd, e, c64};
+    }
+    std::int32_t nd = digit_count(c);
+    std::int32_t k = nd - p;  // positive: c has more than 2p digits only when wider than 64 bits
+    u128 q = c / kPow.p[k];
+    u128 rem = c - q * kPow.p[k];
+    if (rem >= kPow.p[k] / 2 && ++q == kPow.p[p]) {
+        q /= 10;
+        ++k;
+    }
+    return Short{sign, p, e + k, static_cast<std::uint64_t>(q)};
+}
+
+Short add(Short a, Short b, bool subtract, std::int32_t p) {
+    if (subtract) b.sign = -b.sign;
+    if (a.nd == 0 || b.nd == 0) {
+        const Short& s = a.nd ? a : b;
+        return rounded(s.sign, s.coef, s.exp, p);
+    }
+    // An operand wholly below digit p + 2 of the other is replaced by one digit there, as on
+    // the digit path (it cannot change the rounded sum).
+    std::int64_t ta = a.exp + a.nd, tb = b.exp + b.nd;
+    if (tb <= ta - p - 2) {
+        b = Short{b.sign, 1, ta - p - 3, 1};
+    } else if (ta <= tb - p - 2) {
+        a = Short{a.sign, 1, tb - p - 3, 1};
+    }
+    std::int64_t bottom = a.exp < b.exp ? a.exp : b.exp;
+    u128 x = static_cast<u128>(a.coef) * kPow.p[a.exp - bottom];
+    u128 y = static_cast<u128>(b.coef) * kPow.p[b.exp - bottom];
+    if (a.sign == b.sign) return rounded(a.sign, x + y, bottom, p);
+    if (x >= y) return rounded(a.sign, x - y, bottom, p);
+    return rounded(b.sign, y - x, bottom, p);
+}
+
+Short multiply(const Short& a, const Short& b, std::int32_t p) {
+    if (a.nd == 0 || b.nd == 0) return kShortZero;
+    return rounded(a.sign * b.sign, static_cast<u128>(a.coef) * b.coef, a.exp + b.exp, p);
+}
+
+// The quotient is formed to p + 2 or more digits and truncated, as on the digit path, then
+// rounded and stripped of trailing zeros.
+Short divide(const Short& a, const Short& b, std::int32_t p) {
+    if (a.nd == 0) return kShortZero;
+    std::int32_t s = p + 2 + b.nd - a.nd;
+    u128 u = static_cast<u128>(a.coef) * kPow.p[s];
+    u128 q = u / b.coef;
+    Short r = rounded(a.sign * b.sign, q, a.exp - b.exp - s, p);
+    while (r.nd && r.coef % 10 == 0) {
+        r.coef /= 10;
+        ++r.exp;
+        --r.nd;
+    }
+    return r;
+}
+
+// The result record. Whole numbers and fixed notation are written here straight from the
+// coefficient; exponential notation goes through the layout of the working form.
+[[gnu::always_inline]] inline Value to_value(const Short& x, const Numeric& n) {
+    if (x.nd == 0) return kZeroValue;
+    const std::int64_t top = x.exp + x.nd;  // digits before the point
+    if (x.exp >= 0 && top <= 9 && top <= n.digits) {
+        auto v = static_cast<std::int32_t>(x.coef * static_cast<std::uint64_t>(kPow.p[x.exp]));
+        return integer_constant(x.sign < 0 ? -v : v);
+    }
+    // At most kShortDigits digits: two words of eight, right-aligned, and room to copy 16
+    // bytes from any start.
+    static_assert(kShortDigits <= 16);
+    char digs[32] = {};
+    const std::uint64_t high = x.coef / 100000000;
+    // Nine digits or fewer (DIGITS 9) need no division of the high word.
+    const std::uint64_t high_digits =
+        high < 10 ? high << 56 : value_digits8(static_cast<std::uint32_t>(high));
+    store8(digs, high_digits + 0x30 * kLanes8);
+    store8(digs + 8,
+           value_digits8(static_cast<std::uint32_t>(x.coef % 100000000)) + 0x30 * kLanes8);
+    const char* d = digs + 16 - x.nd;
+    if (top > n.digits || -x.exp > 2 * static_cast<std::int64_t>(n.digits)) {
+        std::uint8_t buf[16];
+        for (std::int32_t i = 0; i < x.nd; ++i) buf[i] = static_cast<std::uint8_t>(d[i] - '0');
+        return decimal_to_value(Decimal{x.sign, x.nd, top, buf}, n);
+    }
+    // Fixed notation: at most 1 + 2 + 2 * kShortDigits + kShortDigits characters.
+    char text[64];
+    char* o = text;
+    if (x.sign < 0) *o++ = '-';
+    const auto nd = static_cast<std::size_t>(x.nd);
+    if (top <= 0) {
+        const auto zeros = static_cast<std::size_t>(-top);
+        *o++ = '0';
+        *o++ = '.';
+        std::memset(o, '0', 32);
+        std::memcpy(o + zeros, d, 16);
+        o += zeros + nd;
+    } else if (x.exp >= 0) {
+        std::memcpy(o, d, 16);
+        std::memset(o + nd, '0', 16);
+        o += nd + static_cast<std::size_t>(x.exp);
+    } else {
+        const auto before = static_cast<std::size_t>(top);
+        std::memcpy(o, d, 16);
+        o[before] = '.';
+        std::memcpy(o + before + 1, d + before, 16);
+        o += nd + 1;
+    }
+    Value r{};
+    const auto len = static_cast<std::size_t>(o - text);
+    std::memcpy(start_string(r, len), text, len);
+    r.flags |= kNumber | kClassified;
+    return r;
+}
+
+}  // namespace
+
+Value short_arith(const Value& l, const Value& r, int op, const Numeric& n) {
+    const std::int32_t p = n.digits;
+    Short a = to_short(l, p);
+    Short b = to_short(r, p);
+    switch (op) {
+        case kOpAdd:
+        case kOpSubtract:
+            return to_value(add(a, b, op == kOpSubtract, p), n);
+        case kOpMultiply:
+            return to_value(multiply(a, b, p), n);
+        case kOpDivide:
+            if (b.nd == 0) error(42);
+            return to_value(divide(a, b, p), n);
+        default:
+            internal_error(324);
+    }
+}
+
+}  // namespace ketra

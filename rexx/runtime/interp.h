@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 #include "rexx/host/session.h"
 #include "rexx/runtime/activation.h"
@@ -31,6 +32,12 @@ struct InterpretFrame {
     std::uint32_t block_size;
 };
 
+// Translations of INTERPRET strings kept for reuse (interp_interpret.cpp).
+struct InterpretCache;
+struct InterpretCacheDeleter {
+    void operator()(InterpretCache* cache) const;
+};
+
 struct Interp {
     ExecInstance* inst;
     RunFrame* frame;
@@ -49,6 +56,8 @@ struct Interp {
     const std::int32_t* literal_ints;  // integer form of the program's whole literals
     const std::uint8_t* literal_is_int;
     std::uint32_t literal_ints_count;
+    std::uint32_t program_symbols;  // the symbol table's size without INTERPRET entries
+    std::unique_ptr<InterpretCache, InterpretCacheDeleter> interpret_cache;
     Value* top_args;  // the program's arguments in order (refer to the run frame's)
     bool ended;
     bool resume;      // an error was trapped: the loop goes on at pc

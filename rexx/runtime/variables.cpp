@@ -211,12 +211,35 @@ inline VarNode* real(VarNode* node) {
 
 // Makes a value fit to be kept in a variable: its own buffer (or inline characters), in
 // integer form when it is whole.
+//
+// The whole-number test is made here on the characters (an optional "-", then 1 to 9 digits
+// without a leading zero, as the classification defines a whole number); a string that
+// cannot begin a number is marked classified (as neither) without the full classification.
 void prepare_for_store(Value& v) {
     if (!(v.flags & kInteger) && v.length > kInlineMax && !(v.flags & kOwned)) v = copy_value(v);
-    if ((v.flags & kInteger) == 0 && v.length > 0 && v.length <= 10) {
-        classify(v);
-        if (v.flags & kWhole) to_integer_form(v);
+    if ((v.flags & kInteger) || v.length == 0 || v.length > 10) return;
+    const char* p = chars_of(v);
+    const std::size_t n = v.length;
+    const bool neg = p[0] == '-';
+    const std::size_t digits = n - neg;
+    if (digits >= 1 && digits <= 9 && (p[neg] != '0' || (digits == 1 && !neg))) {
+        std::int32_t x = 0;
+        std::size_t i = neg;
+        while (i < n && p[i] >= '0' && p[i] <= '9') x = x * 10 + (p[i++] - '0');
+        if (i == n) {
+            release(v);
+            v = integer_constant(neg ? -x : x);
+            return;
+        }
     }
+    if (v.flags & kClassified) return;
+    const unsigned char c = static_cast<unsigned char>(p[0]);
+    const bool may_be_number =
+        (c >= '0' && c <= '9') || c == ' ' || c == '+' || c == '-' || c == '.';
+    if (may_be_number)
+        classify(v);
+    else
+        v.flags |= kClassified;  // not a number
 }
 
 Program& program() {

@@ -29,6 +29,25 @@ TEST_F(PoolTest, SimpleVariablesStoreFetchDrop) {
     ASSERT_NE(var_slot(&top_, sym("Y")), nullptr);
 }
 
+// A stored whole number is kept in integer form, exactly when the classification calls the
+// string whole; everything else keeps its characters and classifies as it would unstored.
+TEST_F(PoolTest, StoredValuesKeepIntegerFormExactlyForWholeNumbers) {
+    const char* cases[] = {"0",         "-0",        "7",          "-7",         "07",        "-07",
+                           "10",        "123456789", "-123456789", "1234567890", "999999999", "1e3",
+                           "1.0",       " 1",        "1 ",         "+1",         "-",         "abc",
+                           "x1",        ".5",        "-.5",        "\xff",       "9a",        "- 1",
+                           "12345678a", "\t1"};
+    for (const char* c : cases) {
+        set("X", c);
+        const Value* slot = var_slot(&top_, sym("X"));
+        ASSERT_NE(slot, nullptr) << c;
+        const std::uint8_t expect = classify_chars(c, std::strlen(c));
+        EXPECT_EQ(is_integer_form(*slot), (expect & kWhole) != 0) << c;
+        EXPECT_EQ(classification(*slot), expect) << c;
+        EXPECT_EQ(get("X"), c);
+    }
+}
+
 TEST_F(PoolTest, StemDefaultsAndDrop) {
     set("A.", "0");
     EXPECT_EQ(get("A.7"), "0");

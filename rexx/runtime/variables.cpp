@@ -46,7 +46,7 @@ Key key_of(const char* k, std::size_t n) {
 }
 
 // Orders by length, then by the bytes taken as unsigned.
-int compare_key(const VarNode* node, const Key& k) {
+[[gnu::always_inline]] inline int compare_key(const VarNode* node, const Key& k) {
     std::size_t n = node->name.length;
     if (n != k.n) return n < k.n ? -1 : 1;
     if (node->head != k.head) return node->head < k.head ? -1 : 1;
@@ -191,6 +191,133 @@ VarNode* find_or_insert(VarNode*& root, const char* k, std::size_t n) {
     return fresh;
 }
 
+// ---- the tail index ---------------------------------------------------------------------------
+//
+// The compound variables of a stem with many of them are found through an open-addressing
+// hash table of their nodes; the tree stays the order of enumeration. While a stem has an
+// index, every tail node of its tree is in it (tail nodes are only ever freed all together);
+// when the table cannot be had or grown, the tree serves alone.
+
+}  // namespace
+
+// The header of the table; its 2^bits slots follow it in the same block.
+struct TailIndex {
+    std::uint32_t bits;
+    std::uint32_t count;  // nodes entered
+    VarNode** slots() { return reinterpret_cast<VarNode**>(this + 1); }
+    VarNode* const* slots() const { return reinterpret_cast<VarNode* const*>(this + 1); }
+};
+static_assert(sizeof(TailIndex) % alignof(VarNode*) == 0);
+
+namespace {
+
+TailIndex* new_index(std::uint32_t bits) {
+    std::size_t size = sizeof(TailIndex) + (std::size_t{1} << bits) * sizeof(VarNode*);
+    auto* x = static_cast<TailIndex*>(try_allocate_zeroed(size));
+    if (x) x->bits = bits;
+    return x;
+}
+
+inline std::size_t slot_of(const TailIndex* x, const Key& k) {
+    std::uint64_t h = k.head ^ (k.n * 0x9E3779B97F4A7C15ULL);
+    for (std::size_t i = 8; i < k.n; ++i)
+        h = (h ^ static_cast<unsigned char>(k.p[i])) * 0x100000001B3ULL;
+    return static_cast<std::size_t>((h * 0x9E3779B97F4A7C15ULL) >> (64 - x->bits));
+}
+
+void put_slot(TailIndex* x, VarNode* node) {
+    Key k{chars_of(node->name), node->name.length, node->head};
+    const std::size_t mask = (std::size_t{1} << x->bits) - 1;
+    std::size_t i = slot_of(x, k);
+    while (x->slots()[i]) i = (i + 1) & mask;
+    x->slots()[i] = node;
+    ++x->count;
+}
+
+void enter_tail(VarNode* stem, VarNode* node) {
+    TailIndex* x = stem->index;
+    if (!x) return;
+    if ((x->count + 1) * 2 > (std::size_t{1} << x->bits)) {
+        TailIndex* bigger = new_index(x->bits + 1);
+        if (bigger) {
+            for (std::size_t i = 0; i < (std::size_t{1} << x->bits); ++i)
+                if (x->slots()[i]) put_slot(bigger, x->slots()[i]);
+        }
+        release(static_cast<void*>(x));
+        stem->index = x = bigger;
+        if (!x) return;  // the tree serves alone
+    }
+    put_slot(x, node);
+}
+
+std::size_t count_nodes(const VarNode* node) {
+    std::size_t n = 0;
+    for (; node; node = node->right) n += 1 + count_nodes(node->left);
+    return n;
+}
+
+void enter_tree(TailIndex* x, VarNode* node) {
+    for (; node; node = node->right) {
+        enter_tree(x, node->left);
+        put_slot(x, node);
+    }
+}
+
+// Builds the index of a stem's tails (nothing when the table cannot be had).
+void build_index(VarNode* stem) {
+    std::size_t n = count_nodes(stem->tails);
+    std::uint32_t bits = 4;
+    while ((std::size_t{1} << bits) < 2 * (n + 1)) ++bits;
+    stem->index = new_index(bits);
+    if (stem->index) enter_tree(stem->index, stem->tails);
+}
+
+// A tree search this deep (about 256 tails or more) makes the index; the stores of a stem
+// that is only being filled keep to the tree.
+constexpr int kIndexDepth = 8;
+
+VarNode* find_tail(VarNode* stem, const Key& k) {
+    TailIndex* x = stem->index;
+    if (!x) {
+        int depth = 0;
+        VarNode* found = nullptr;
+        for (VarNode* node = stem->tails; node; ++depth) {
+            int c = compare_key(node, k);
+            if (c == 0) {
+                found = node;
+                break;
+            }
+            node = c > 0 ? node->left : node->right;
+        }
+        if (depth > kIndexDepth) build_index(stem);
+        return found;
+    }
+    const std::size_t mask = (std::size_t{1} << x->bits) - 1;
+    for (std::size_t i = slot_of(x, k);; i = (i + 1) & mask) {
+        VarNode* c = x->slots()[i];
+        if (!c) return nullptr;
+        if (c->head == k.head && compare_key(c, k) == 0) return c;
+    }
+}
+
+// The tail node of (k, n) under the stem, made when missing.
+VarNode* find_or_insert_tail(VarNode* stem, const char* k, std::size_t n) {
+    if (!stem->index) return find_or_insert(stem->tails, k, n);
+    if (VarNode* hit = find_tail(stem, key_of(k, n))) return hit;
+    VarNode* node = find_or_insert(stem->tails, k, n);
+    enter_tail(stem, node);
+    return node;
+}
+
+void free_tree(VarNode* node);
+
+void free_tails(VarNode* stem) {
+    free_tree(stem->tails);
+    stem->tails = nullptr;
+    if (stem->index) release(static_cast<void*>(stem->index));
+    stem->index = nullptr;
+}
+
 void free_tree(VarNode* node) {
     while (node) {
         free_tree(node->left);
@@ -198,7 +325,7 @@ void free_tree(VarNode* node) {
         release(node->name);
         if (!(node->flags & kNodeExposed)) {
             release(node->value);
-            free_tree(node->tails);
+            free_tails(node);
         }
         free_node(node);
         node = right;
@@ -362,8 +489,8 @@ VarNode* derive_compound(VariableScope* scope, const SymbolEntry& e, bool create
 }
 
 VarNode* tail_node(VarNode* stem, std::string_view tail, bool create) {
-    VarNode* node = create ? find_or_insert(stem->tails, tail.data(), tail.size())
-                           : find_node(stem->tails, tail.data(), tail.size());
+    VarNode* node = create ? find_or_insert_tail(stem, tail.data(), tail.size())
+                           : find_tail(stem, key_of(tail.data(), tail.size()));
     return real(node);
 }
 
@@ -384,8 +511,7 @@ void drop_node(VarNode* node) {
 // into this tree can only live in scopes that see the stem through a local stem of their own,
 // never through this one, so none is left dangling.
 void store_into_stem(VarNode* stem, Value v) {
-    free_tree(stem->tails);
-    stem->tails = nullptr;
+    free_tails(stem);
     set_value(stem, v);
 }
 
@@ -497,7 +623,7 @@ void expose_name(VariableScope* scope, const ResolvedName& n) {
         if (lstem->flags & kNodeExposed) return;  // the whole stem is shared already
         VarNode* cstem = stem_node_by_name(caller, n.stem, true);
         VarNode* target = tail_node(cstem, n.tail, true);
-        VarNode* alias = find_or_insert(lstem->tails, n.tail.data(), n.tail.size());
+        VarNode* alias = find_or_insert_tail(lstem, n.tail.data(), n.tail.size());
         if (!(alias->flags & kNodeExposed)) release(alias->value);
         alias->flags |= kNodeExposed;
         alias->target = target;
@@ -512,8 +638,7 @@ void expose_name(VariableScope* scope, const ResolvedName& n) {
     if (alias == target) return;  // cannot happen between two scopes; kept safe
     if (!(alias->flags & kNodeExposed)) {
         release(alias->value);
-        free_tree(alias->tails);
-        alias->tails = nullptr;
+        free_tails(alias);
     }
     alias->flags |= kNodeExposed | (n.kind == kNameStem ? kNodeStem : 0);
     alias->target = target;

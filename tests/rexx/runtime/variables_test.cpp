@@ -466,6 +466,40 @@ TEST_F(PoolTest, ManyTailsSharingPrefixesKeepOrderAndAreFound) {
     EXPECT_EQ(seen, expected);
 }
 
+TEST_F(PoolTest, LargeStemsStayRightOnceTheirTailsAreIndexed) {
+    // Fetches from a stem of many tails index them; later stores, updates, drops and misses
+    // must agree with the tree, also across an assignment to the stem and when the index
+    // cannot be had for want of memory.
+    set("I", "0");
+    std::uint16_t i = sym("I"), a = sym("A.I");
+    auto store_tail = [&](int k, const std::string& v) {
+        var_store(&top_, i, make_integer(k));
+        var_store(&top_, a, make_value(v, true));
+    };
+    auto fetch_tail = [&](int k) {
+        var_store(&top_, i, make_integer(k));
+        return get_sym(a);
+    };
+    for (int round = 0; round < 2; ++round) {
+        for (int k = 1; k <= 3000; ++k) store_tail(k, "v" + std::to_string(k));
+        if (round == 1) testing::fail_allocations_after(0);  // no index: the tree alone
+        for (int k = 1; k <= 3000; k += 7) ASSERT_EQ(fetch_tail(k), "v" + std::to_string(k));
+        testing::fail_allocations_after(-1);
+        for (int k = 2000; k <= 5000; ++k) store_tail(k, "w" + std::to_string(k));
+        var_drop(&top_, a);  // A.5000
+        EXPECT_EQ(fetch_tail(1999), "v1999");
+        EXPECT_EQ(fetch_tail(4999), "w4999");
+        EXPECT_EQ(fetch_tail(5000), "<unset:A.5000>");
+        EXPECT_EQ(fetch_tail(6000), "<unset:A.6000>");
+        EXPECT_EQ(get("A.0"), "<unset:A.0>");
+        set("A.", "default");  // frees the tails and their index
+        EXPECT_EQ(fetch_tail(2500), "default");
+        store_tail(2500, "again");
+        EXPECT_EQ(fetch_tail(2500), "again");
+        var_drop(&top_, sym("A."));
+    }
+}
+
 TEST_F(PoolTest, AccessByNameMatchesAccessBySymbol) {
     set("K", "7");
     ResolvedName n;

@@ -440,6 +440,36 @@ inline void append_part(std::size_t& n, std::string_view part, bool dot) {
     n += part.size();
 }
 
+// Appends the decimal form of a whole number to the derived name: the commonest tail (an
+// array index), written straight into the buffer.
+inline void append_whole(std::size_t& n, std::int32_t v, bool dot) {
+    static constexpr char kPairs[] =
+        "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+        "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+        "8081828384858687888990919293949596979899";
+    std::uint32_t m = v < 0 ? 0u - static_cast<std::uint32_t>(v) : static_cast<std::uint32_t>(v);
+    std::size_t digits = 1;
+    for (std::uint32_t t = m; t >= 10; t /= 10) ++digits;
+    const std::size_t need = dot + (v < 0) + digits;
+    if (n + need > kMaxDerivedName) error(30);
+    if (dot) g_derived[n++] = '.';
+    if (v < 0) g_derived[n++] = '-';
+    char* p = g_derived + n + digits;
+    while (m >= 100) {
+        const std::uint32_t r = m % 100;
+        m /= 100;
+        *--p = kPairs[2 * r + 1];
+        *--p = kPairs[2 * r];
+    }
+    if (m >= 10) {
+        *--p = kPairs[2 * m + 1];
+        *--p = kPairs[2 * m];
+    } else {
+        *--p = static_cast<char>('0' + m);
+    }
+    n += digits;
+}
+
 // Builds the derived name of compound symbol e in g_derived and returns its stem's node
 // (null when it does not exist and create is not set). stem_len and total give the stem's and
 // the whole name's length. Error 30 when the name is too long.
@@ -469,7 +499,9 @@ VarNode* derive_compound(VariableScope* scope, const SymbolEntry& e, bool create
             // The value of the simple variable, or its name when it has none.
             SymbolEntry& t = p.symbols[idx];
             VarNode* node = t.kind == kSymbolSimple ? symbol_node(scope, t, false) : nullptr;
-            if (node && !is_absent(node->value)) {
+            if (node && (node->value.flags & kInteger)) {
+                append_whole(n, node->value.data.integer, i > 1);
+            } else if (node && !is_absent(node->value)) {
                 NumberBuffer b;
                 append_part(n, view_of(node->value, b), i > 1);
             } else {

@@ -91,6 +91,25 @@ TEST_F(PoolTest, DerivedNameOver250CharactersIsError30) {
     EXPECT_EQ(error_of([&] { get("S.T.U"); }), 30);
 }
 
+TEST_F(PoolTest, WholeNumberTailsAreTheirDecimalForm) {
+    // A tail variable in integer form is written as its string: the same compound as the
+    // name spelt out, at every digit count and sign, and error 30 just past 250 characters.
+    std::uint16_t i = sym("I"), a = sym("A.I");
+    for (std::int32_t k :
+         {0, 1, -1, 9, 10, -10, 99, 100, 12345, 99999999, 100000000, 999999999, -999999999}) {
+        var_store(&top_, i, make_integer(k));
+        var_store(&top_, a, make_value("v" + std::to_string(k), true));
+        EXPECT_EQ(get("A." + std::to_string(k)), "v" + std::to_string(k));
+        EXPECT_EQ(get_sym(a), "v" + std::to_string(k));
+    }
+    std::string stem(240, 'S');
+    std::uint16_t s = sym(stem + ".I");
+    var_store(&top_, i, make_integer(-99999999));  // "S...S." + 9 = 250
+    EXPECT_EQ(error_of([&] { var_store(&top_, s, make_integer(1)); }), 0);
+    var_store(&top_, i, make_integer(-999999999));  // 251
+    EXPECT_EQ(error_of([&] { var_store(&top_, s, make_integer(1)); }), 30);
+}
+
 TEST_F(PoolTest, ProcedureGivesNewPoolsAndExposeLinks) {
     set("X", "outer");
     set("Y", "outer y");

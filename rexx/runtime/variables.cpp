@@ -164,7 +164,11 @@ VarNode* grow(VarNode* p, int dir, bool* grew) {
 
 // Finds the node of (k, n), or inserts a new one: one descent that records the path, then the
 // balance factors are mended on the way back up, stopping where the subtree stopped growing.
-VarNode* find_or_insert(VarNode*& root, const char* k, std::size_t n) {
+// With `rightmost` set on entry (the last insertion went to the right end, as when an array is
+// filled in order), the key is first tried against the largest node, reached along the right
+// edge without comparisons; on return after an insertion, it tells whether the new node went
+// to the right end.
+VarNode* find_or_insert(VarNode*& root, const char* k, std::size_t n, bool* rightmost = nullptr) {
     // An AVL tree of N nodes is at most about 1.44 log2 N high; 96 levels is beyond any memory.
     constexpr int kMaxHeight = 96;
     VarNode** links[kMaxHeight];
@@ -172,17 +176,41 @@ VarNode* find_or_insert(VarNode*& root, const char* k, std::size_t n) {
     int depth = 0;
     Key key = key_of(k, n);
     VarNode** link = &root;
+    bool all_right = true;
+    if (rightmost && *rightmost && root) {
+        VarNode* p = root;
+        while (p->right) {
+            if (depth == kMaxHeight) internal_error(4);
+            links[depth] = link;
+            dirs[depth++] = +1;
+            link = &p->right;
+            p = p->right;
+        }
+        int c = compare_key(p, key);
+        if (c == 0) return p;
+        if (c < 0) {
+            if (depth == kMaxHeight) internal_error(4);
+            links[depth] = link;
+            dirs[depth++] = +1;
+            link = &p->right;
+        } else {
+            depth = 0;  // not beyond the end: the ordinary descent
+            link = &root;
+        }
+    }
     while (VarNode* p = *link) {
         int c = compare_key(p, key);
         if (c == 0) return p;
         if (depth == kMaxHeight) internal_error(4);
         links[depth] = link;
         dirs[depth++] = c > 0 ? -1 : +1;
+        all_right = all_right && c < 0;
         link = c > 0 ? &p->left : &p->right;
     }
     // The node is made before the tree changes, so a failed allocation leaves it intact.
     VarNode* fresh = make_node(k, n);
     *link = fresh;
+    if (rightmost) *rightmost = all_right;
     while (depth-- > 0) {
         bool grew = false;
         *links[depth] = grow(*links[depth], dirs[depth], &grew);
@@ -302,10 +330,14 @@ VarNode* find_tail(VarNode* stem, const Key& k) {
 
 // The tail node of (k, n) under the stem, made when missing.
 VarNode* find_or_insert_tail(VarNode* stem, const char* k, std::size_t n) {
-    if (!stem->index) return find_or_insert(stem->tails, k, n);
-    if (VarNode* hit = find_tail(stem, key_of(k, n))) return hit;
-    VarNode* node = find_or_insert(stem->tails, k, n);
-    enter_tail(stem, node);
+    if (stem->index) {
+        if (VarNode* hit = find_tail(stem, key_of(k, n))) return hit;
+    }
+    bool rightmost = stem->flags & kNodeAscending;
+    VarNode* node = find_or_insert(stem->tails, k, n, &rightmost);
+    stem->flags = static_cast<std::uint8_t>(rightmost ? stem->flags | kNodeAscending
+                                                      : stem->flags & ~kNodeAscending);
+    if (stem->index) enter_tail(stem, node);
     return node;
 }
 
@@ -448,8 +480,11 @@ inline void append_whole(std::size_t& n, std::int32_t v, bool dot) {
         "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
         "8081828384858687888990919293949596979899";
     std::uint32_t m = v < 0 ? 0u - static_cast<std::uint32_t>(v) : static_cast<std::uint32_t>(v);
-    std::size_t digits = 1;
-    for (std::uint32_t t = m; t >= 10; t /= 10) ++digits;
+    const std::size_t digits = m < 10000        ? (m < 100 ? (m < 10 ? 1 : 2) : (m < 1000 ? 3 : 4))
+                               : m < 1000000    ? (m < 100000 ? 5 : 6)
+                               : m < 100000000  ? (m < 10000000 ? 7 : 8)
+                               : m < 1000000000 ? 9
+                                                : 10;
     const std::size_t need = dot + (v < 0) + digits;
     if (n + need > kMaxDerivedName) error(30);
     if (dot) g_derived[n++] = '.';

@@ -43,7 +43,13 @@ struct Program;
 
 // Node flags.
 // kNodeDropped marks a compound dropped on its own: it no longer takes the stem's default.
-enum VarNodeFlag : std::uint8_t { kNodeExposed = 4, kNodeStem = 8, kNodeDropped = 16 };
+// kNodeAscending (stems): the last tail inserted went to the right end of the tail tree.
+enum VarNodeFlag : std::uint8_t {
+    kNodeExposed = 4,
+    kNodeStem = 8,
+    kNodeDropped = 16,
+    kNodeAscending = 32
+};
 
 struct VarNode {
     VarNode* left;

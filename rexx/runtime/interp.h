@@ -28,7 +28,7 @@ struct InterpretFrame {
     std::uint32_t location;     // offset of the INTERPRET instruction itself
     std::size_t literal_count;  // table sizes before the translation
     std::size_t symbol_count;
-    std::uint8_t* block;  // the translated code (owned)
+    std::uint8_t* block;  // the translated code; it follows the frame in the frame's allocation
     std::uint32_t block_size;
 };
 

@@ -152,7 +152,6 @@ void end_interprets(Interp& in) {
     if (!f) return;
     while (f->next) {
         InterpretFrame* next = f->next;
-        release_if(f->block);
         release(static_cast<void*>(f));
         f = next;
     }
@@ -169,7 +168,6 @@ void end_interprets(Interp& in) {
         release(p->symbols.back().name);
         p->symbols.pop_back();
     }
-    release_if(f->block);
     release(static_cast<void*>(f));
 }
 

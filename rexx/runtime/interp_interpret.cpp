@@ -10,6 +10,8 @@
 // strings that never recur (built from a counter) do not push out the ones that do.
 #include <cstring>
 #include <memory>
+#include <span>
+#include <string_view>
 
 #include "rexx/host/error.h"
 #include "rexx/host/memory.h"
@@ -129,29 +131,30 @@ void keep_translation(Interp& in, CachedTranslation& t, std::uint64_t hash, std:
     }
 }
 
-// The translation of s into code, from the cache when it holds it.
-void translate(Interp& in, std::string_view s, RexxVector<std::uint8_t>& code) {
+// The translation of s: the kept block when the cache holds it, else `code` filled by a
+// fresh translation. The view stays valid until the cache is next changed.
+std::span<const std::uint8_t> translate(Interp& in, std::string_view s,
+                                        RexxVector<std::uint8_t>& code) {
     bool cacheable = s.size() <= kCachedTextMax &&
                      in.prog->literals.size() == in.literal_ints_count &&
                      in.prog->symbols.size() == in.program_symbols;
     if (!cacheable) {
         translate_interpret_string(in.inst, s.data(), s.size(), code);
-        return;
+        return {code.data(), code.size()};
     }
     if (!in.interpret_cache) in.interpret_cache.reset(std::make_unique<InterpretCache>().release());
     InterpretCache& cache = *in.interpret_cache;
     std::uint64_t hash = text_hash(s);
     CachedTranslation& slot = cache.slots[hash % kCacheSlots];
-    if (same_text(slot, hash, s) && restore_entries(in, slot)) {
-        code.assign(slot.block.begin(), slot.block.end());
-        return;
-    }
+    if (same_text(slot, hash, s) && restore_entries(in, slot))
+        return {slot.block.data(), slot.block.size()};
     translate_interpret_string(in.inst, s.data(), s.size(), code);
     std::uint64_t& seen = cache.seen[hash % kSeenSlots];
     if (seen == hash)
         keep_translation(in, slot, hash, s, code);
     else
         seen = hash;
+    return {code.data(), code.size()};
 }
 
 }  // namespace
@@ -161,19 +164,22 @@ void start_interpret(Interp& in, Value& text) {
     std::size_t literals = p->literals.size();
     std::size_t symbols = p->symbols.size();
     RexxVector<std::uint8_t> code;
+    InterpretFrame* f;
     try {
         NumberBuffer nb;
         std::string_view s = is_absent(text) ? std::string_view() : view_of(text, nb);
-        translate(in, s, code);
+        std::span<const std::uint8_t> block = translate(in, s, code);
+        // The frame and its code (with the end opcode after it) are one allocation.
+        f = static_cast<InterpretFrame*>(allocate(sizeof(InterpretFrame) + block.size() + 1));
+        *f = InterpretFrame{};
+        f->block = reinterpret_cast<std::uint8_t*>(f + 1);
+        if (!block.empty()) std::memcpy(f->block, block.data(), block.size());
+        f->block[block.size()] = 44;
+        f->block_size = static_cast<std::uint32_t>(block.size() + 1);
     } catch (const RexxUnwind&) {
         truncate_tables(p, literals, symbols);
         throw;
     }
-    code.push_back(44);
-    auto* f = static_cast<InterpretFrame*>(allocate_zeroed(sizeof(InterpretFrame)));
-    f->block = static_cast<std::uint8_t*>(allocate(code.size()));
-    std::memcpy(f->block, code.data(), code.size());
-    f->block_size = static_cast<std::uint32_t>(code.size());
     f->saved_code = in.code;
     f->saved_code_size = in.code_size;
     f->resume = in.pc + 1;
@@ -196,7 +202,6 @@ void end_interpret(Interp& in) {
     in.code_size = f->saved_code_size;
     in.pc = f->resume;
     truncate_tables(in.prog, f->literal_count, f->symbol_count);
-    release_if(f->block);
     release(static_cast<void*>(f));
 }
 

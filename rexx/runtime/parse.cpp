@@ -84,7 +84,8 @@ Value operand(Activation* a, std::uint16_t kind, std::uint16_t index) {
 }
 
 std::size_t position_value(const Value& v) {
-    std::int32_t n = whole_number(v);
+    std::int32_t n;
+    if (!small_integer(v, n)) n = whole_number(v);
     if (n < 0) error(26);
     return static_cast<std::size_t>(n) > kParsePositionLimit - 1 ? kParsePositionLimit
                                                                  : static_cast<std::size_t>(n);

@@ -121,6 +121,10 @@ TEST_F(WordsTest, Space) {
     EXPECT_EQ(bif("SPACE", {"abc def  g", 1, "+"}), "abc+def+g");
     EXPECT_EQ(bif("SPACE", {"   "}), "");
     EXPECT_EQ(bif("SPACE", {"one", 5}), "one");
+    EXPECT_EQ(bif("SPACE", {"", 2}), "");
+    EXPECT_EQ(bif("SPACE", {" a\tb  c ", 2, "\t"}), "a\tb\t\tc");  // tab inside a word
+    EXPECT_EQ(bif("SPACE", {"x y", 1, " "}), "x y");
+    EXPECT_EQ(bif("SPACE", {"  x     y z", 0}), "xyz");
 }
 
 TEST_F(WordsTest, Justify) {

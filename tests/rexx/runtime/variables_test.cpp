@@ -464,7 +464,8 @@ TEST_F(PoolTest, ManyTailsSharingPrefixesKeepOrderAndAreFound) {
     ResolvedName n;
     for (const std::string& t : tails) {
         ASSERT_TRUE(resolve_direct_name("T." + t, n));
-        store_by_name(top_.scope, n, make_value("v" + t, true));
+        ValueHolder v(make_value("v" + t, true));  // the pool keeps a copy
+        store_by_name(top_.scope, n, v.get());
     }
     for (const std::string& t : tails) {
         ASSERT_TRUE(resolve_direct_name("T." + t, n));

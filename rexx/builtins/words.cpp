@@ -15,18 +15,90 @@ std::size_t word_end(const char* s, std::size_t len, std::size_t from) {
     return blank ? static_cast<std::size_t>(static_cast<const char*>(blank) - s) : len;
 }
 
-std::size_t locate_word(const char* s, std::size_t len, std::int64_t n) {
-    std::int64_t count = 0;
+namespace {
+
+constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+constexpr std::uint64_t kHighs = 0x8080808080808080ULL;
+
+// The high bit of each of the 8 bytes at p that is a blank. Exact: no carry crosses a byte.
+inline std::uint64_t blank_bits(const char* p) {
+    std::uint64_t w;
+    std::memcpy(&w, p, 8);
+    const std::uint64_t x = w ^ (kOnes * ' ');
+    const std::uint64_t nonzero = ((x & ~kHighs) + ~kHighs) | x;
+    return ~nonzero & kHighs;
+}
+
+inline int high_bit_count(std::uint64_t bits) {
+    return static_cast<int>(((bits >> 7) * kOnes) >> 56);
+}
+
+// Walks the word starts of s eight bytes at a time (bytes in memory order, so little-endian
+// words). Stops at word `stop` (1-based; 0 never stops) and gives its offset; otherwise gives
+// len, with the number of words in `count`.
+std::size_t scan_word_starts(const char* s, std::size_t len, std::int64_t stop,
+                             std::int64_t& count) {
+    count = 0;
+    std::uint64_t carry = 0x80;  // the byte before the first counts as a blank
     std::size_t i = 0;
-    while (i < len) {
-        if (s[i] == ' ') {
-            ++i;
-            continue;
+    for (; i + 8 <= len; i += 8) {
+        const std::uint64_t blanks = blank_bits(s + i);
+        std::uint64_t starts = ~blanks & kHighs & ((blanks << 8) | carry);
+        carry = blanks >> 56;
+        if (!starts) continue;
+        const int here = high_bit_count(starts);
+        if (stop > 0 && count + here >= stop) {
+            for (std::int64_t k = stop - count; k > 1; --k) starts &= starts - 1;
+            return i + static_cast<std::size_t>(__builtin_ctzll(starts) >> 3);
         }
-        if (++count == n) return i;
-        i = word_end(s, len, i);
+        count += here;
+    }
+    bool after_blank = carry != 0;
+    for (; i < len; ++i) {
+        const bool blank = s[i] == ' ';
+        if (!blank && after_blank && ++count == stop) return i;
+        after_blank = blank;
     }
     return len;
+}
+
+// The word starts of the last string of middling length that a word was looked for in: a
+// loop over WORD(s, k) for k = 1, 2, ... then costs one comparison of s per call instead of a
+// scan from the start. The copy of the text is what decides that the string is the same. The
+// library's work runs under the ApiLock, which serialises the index.
+constexpr std::size_t kIndexedMin = 64;
+constexpr std::size_t kIndexedMax = 2048;
+struct WordIndex {
+    std::uint32_t length;
+    std::uint32_t words;
+    char text[kIndexedMax];
+    std::uint16_t start[kIndexedMax / 2];
+};
+constinit WordIndex g_index{};
+
+void index_words(const char* s, std::size_t len) {
+    std::memcpy(g_index.text, s, len);
+    g_index.length = static_cast<std::uint32_t>(len);
+    std::uint32_t words = 0;
+    bool after_blank = true;
+    for (std::size_t i = 0; i < len; ++i) {
+        const bool blank = s[i] == ' ';
+        if (!blank && after_blank) g_index.start[words++] = static_cast<std::uint16_t>(i);
+        after_blank = blank;
+    }
+    g_index.words = words;
+}
+
+}  // namespace
+
+std::size_t locate_word(const char* s, std::size_t len, std::int64_t n) {
+    if (n < 1) return len;
+    if (len < kIndexedMin || len > kIndexedMax) {
+        std::int64_t count;
+        return scan_word_starts(s, len, n, count);
+    }
+    if (g_index.length != len || std::memcmp(g_index.text, s, len) != 0) index_words(s, len);
+    return n <= g_index.words ? g_index.start[n - 1] : len;
 }
 
 namespace {
@@ -93,13 +165,8 @@ void bif_wordlength(BuiltinCall& call) {
 
 void bif_words(BuiltinCall& call) {
     const BuiltinArg& s = call.arg[0];
-    std::int64_t count = 0;
-    bool in_word = false;
-    for (std::size_t i = 0; i < s.length; ++i) {
-        const bool blank = s.text[i] == ' ';
-        if (!blank && !in_word) ++count;
-        in_word = !blank;
-    }
+    std::int64_t count;
+    scan_word_starts(s.text, s.length, 0, count);
     result_integer(call, count);
 }
 

@@ -3,7 +3,6 @@
 #include <vector>
 
 #include "rexx/builtins/handlers.h"
-#include "rexx/builtins/words.h"
 #include "rexx/host/memory.h"
 
 namespace ketra {
@@ -15,40 +14,40 @@ struct WordCounts {
     std::size_t chars = 0;
 };
 
+// One pass over the bytes: these strings are short and their words shorter, so a call per
+// word would cost more than the bytes themselves.
 WordCounts count_words(const char* s, std::size_t len) {
     WordCounts c;
-    std::size_t i = 0;
-    while (i < len) {
-        if (s[i] == ' ') {
-            ++i;
-            continue;
-        }
-        const std::size_t e = word_end(s, len, i);
-        ++c.words;
-        c.chars += e - i;
-        i = e;
+    bool after_blank = true;
+    for (std::size_t i = 0; i < len; ++i) {
+        const bool blank = s[i] == ' ';
+        c.words += !blank && after_blank;
+        c.chars += !blank;
+        after_blank = blank;
     }
     return c;
 }
 
 // Writes the words of s separated by gap copies of pad; returns the end of what was written.
 char* join_words(const char* s, std::size_t len, std::size_t gap, char pad, char* out) {
-    std::size_t i = 0;
-    bool first = true;
-    while (i < len) {
-        if (s[i] == ' ') {
-            ++i;
+    const char* start = out;
+    bool pending = false;  // a blank came after a word written
+    for (std::size_t i = 0; i < len; ++i) {
+        const char ch = s[i];
+        if (ch == ' ') {
+            pending = out != start;
             continue;
         }
-        const std::size_t e = word_end(s, len, i);
-        if (!first) {
-            std::memset(out, pad, gap);
-            out += gap;
+        if (pending) {
+            if (gap == 1) {
+                *out++ = pad;
+            } else {
+                std::memset(out, pad, gap);
+                out += gap;
+            }
+            pending = false;
         }
-        first = false;
-        std::memcpy(out, s + i, e - i);
-        out += e - i;
-        i = e;
+        *out++ = ch;
     }
     return out;
 }

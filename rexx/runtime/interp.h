@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 #include "rexx/host/session.h"
 #include "rexx/runtime/activation.h"
@@ -27,8 +28,14 @@ struct InterpretFrame {
     std::uint32_t location;     // offset of the INTERPRET instruction itself
     std::size_t literal_count;  // table sizes before the translation
     std::size_t symbol_count;
-    std::uint8_t* block;  // the translated code (owned)
+    std::uint8_t* block;  // the translated code; it follows the frame in the frame's allocation
     std::uint32_t block_size;
+};
+
+// Translations of INTERPRET strings kept for reuse (interp_interpret.cpp).
+struct InterpretCache;
+struct InterpretCacheDeleter {
+    void operator()(InterpretCache* cache) const;
 };
 
 struct Interp {
@@ -49,6 +56,8 @@ struct Interp {
     const std::int32_t* literal_ints;  // integer form of the program's whole literals
     const std::uint8_t* literal_is_int;
     std::uint32_t literal_ints_count;
+    std::uint32_t program_symbols;  // the symbol table's size without INTERPRET entries
+    std::unique_ptr<InterpretCache, InterpretCacheDeleter> interpret_cache;
     Value* top_args;  // the program's arguments in order (refer to the run frame's)
     bool ended;
     bool resume;      // an error was trapped: the loop goes on at pc

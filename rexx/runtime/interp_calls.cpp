@@ -153,7 +153,6 @@ void end_interprets(Interp& in) {
     if (!f) return;
     while (f->next) {
         InterpretFrame* next = f->next;
-        release_if(f->block);
         release(static_cast<void*>(f));
         f = next;
     }
@@ -170,7 +169,6 @@ void end_interprets(Interp& in) {
         release(p->symbols.back().name);
         p->symbols.pop_back();
     }
-    release_if(f->block);
     release(static_cast<void*>(f));
 }
 

@@ -1072,6 +1072,7 @@ void run_program(ExecInstance* inst) {
     in.literal_ints = ints.data();
     in.literal_is_int = is_int.data();
     in.literal_ints_count = static_cast<std::uint32_t>(nlit);
+    in.program_symbols = static_cast<std::uint32_t>(prog->symbols.size());
 
     CurrentGuard guard(&in);
     try {

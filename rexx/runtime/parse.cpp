@@ -84,7 +84,8 @@ Value operand(Activation* a, std::uint16_t kind, std::uint16_t index) {
 }
 
 std::size_t position_value(const Value& v) {
-    std::int32_t n = whole_number(v);
+    std::int32_t n;
+    if (!small_integer(v, n)) n = whole_number(v);
     if (n < 0) error(26);
     return static_cast<std::size_t>(n) > kParsePositionLimit - 1 ? kParsePositionLimit
                                                                  : static_cast<std::size_t>(n);
@@ -93,14 +94,22 @@ std::size_t position_value(const Value& v) {
 std::size_t find_pattern(const char* s, std::size_t n, std::size_t from, std::string_view pat,
                          bool upper) {
     if (pat.empty() || pat.size() > n) return std::string_view::npos;
+    if (!upper) {
+        // Candidates are the places of the pattern's first character.
+        const std::size_t last = n - pat.size();  // the last place the pattern fits
+        std::size_t m = from;
+        while (m <= last) {
+            const void* hit = std::memchr(s + m, pat[0], last - m + 1);
+            if (!hit) break;
+            m = static_cast<std::size_t>(static_cast<const char*>(hit) - s);
+            if (std::memcmp(s + m + 1, pat.data() + 1, pat.size() - 1) == 0) return m;
+            ++m;
+        }
+        return std::string_view::npos;
+    }
     for (std::size_t m = from; m + pat.size() <= n; ++m) {
         std::size_t k = 0;
-        if (upper) {
-            while (k < pat.size() && upper_char(s[m + k]) == pat[k]) ++k;
-        } else {
-            if (s[m] != pat[0]) continue;
-            while (k < pat.size() && s[m + k] == pat[k]) ++k;
-        }
+        while (k < pat.size() && upper_char(s[m + k]) == pat[k]) ++k;
         if (k == pat.size()) return m;
     }
     return std::string_view::npos;

@@ -46,7 +46,7 @@ Key key_of(const char* k, std::size_t n) {
 }
 
 // Orders by length, then by the bytes taken as unsigned.
-int compare_key(const VarNode* node, const Key& k) {
+[[gnu::always_inline]] inline int compare_key(const VarNode* node, const Key& k) {
     std::size_t n = node->name.length;
     if (n != k.n) return n < k.n ? -1 : 1;
     if (node->head != k.head) return node->head < k.head ? -1 : 1;
@@ -164,7 +164,11 @@ VarNode* grow(VarNode* p, int dir, bool* grew) {
 
 // Finds the node of (k, n), or inserts a new one: one descent that records the path, then the
 // balance factors are mended on the way back up, stopping where the subtree stopped growing.
-VarNode* find_or_insert(VarNode*& root, const char* k, std::size_t n) {
+// With `rightmost` set on entry (the last insertion went to the right end, as when an array is
+// filled in order), the key is first tried against the largest node, reached along the right
+// edge without comparisons; on return after an insertion, it tells whether the new node went
+// to the right end.
+VarNode* find_or_insert(VarNode*& root, const char* k, std::size_t n, bool* rightmost = nullptr) {
     // An AVL tree of N nodes is at most about 1.44 log2 N high; 96 levels is beyond any memory.
     constexpr int kMaxHeight = 96;
     VarNode** links[kMaxHeight];
@@ -172,23 +176,178 @@ VarNode* find_or_insert(VarNode*& root, const char* k, std::size_t n) {
     int depth = 0;
     Key key = key_of(k, n);
     VarNode** link = &root;
+    bool all_right = true;
+    if (rightmost && *rightmost && root) {
+        VarNode* p = root;
+        while (p->right) {
+            if (depth == kMaxHeight) internal_error(4);
+            links[depth] = link;
+            dirs[depth++] = +1;
+            link = &p->right;
+            p = p->right;
+        }
+        int c = compare_key(p, key);
+        if (c == 0) return p;
+        if (c < 0) {
+            if (depth == kMaxHeight) internal_error(4);
+            links[depth] = link;
+            dirs[depth++] = +1;
+            link = &p->right;
+        } else {
+            depth = 0;  // not beyond the end: the ordinary descent
+            link = &root;
+        }
+    }
     while (VarNode* p = *link) {
         int c = compare_key(p, key);
         if (c == 0) return p;
         if (depth == kMaxHeight) internal_error(4);
         links[depth] = link;
         dirs[depth++] = c > 0 ? -1 : +1;
+        all_right = all_right && c < 0;
         link = c > 0 ? &p->left : &p->right;
     }
     // The node is made before the tree changes, so a failed allocation leaves it intact.
     VarNode* fresh = make_node(k, n);
     *link = fresh;
+    if (rightmost) *rightmost = all_right;
     while (depth-- > 0) {
         bool grew = false;
         *links[depth] = grow(*links[depth], dirs[depth], &grew);
         if (!grew) break;
     }
     return fresh;
+}
+
+// ---- the tail index ---------------------------------------------------------------------------
+//
+// The compound variables of a stem with many of them are found through an open-addressing
+// hash table of their nodes; the tree stays the order of enumeration. While a stem has an
+// index, every tail node of its tree is in it (tail nodes are only ever freed all together);
+// when the table cannot be had or grown, the tree serves alone.
+
+}  // namespace
+
+// The header of the table; its 2^bits slots follow it in the same block.
+struct TailIndex {
+    std::uint32_t bits;
+    std::uint32_t count;  // nodes entered
+    VarNode** slots() { return reinterpret_cast<VarNode**>(this + 1); }
+    VarNode* const* slots() const { return reinterpret_cast<VarNode* const*>(this + 1); }
+};
+static_assert(sizeof(TailIndex) % alignof(VarNode*) == 0);
+
+namespace {
+
+TailIndex* new_index(std::uint32_t bits) {
+    std::size_t size = sizeof(TailIndex) + (std::size_t{1} << bits) * sizeof(VarNode*);
+    auto* x = static_cast<TailIndex*>(try_allocate_zeroed(size));
+    if (x) x->bits = bits;
+    return x;
+}
+
+inline std::size_t slot_of(const TailIndex* x, const Key& k) {
+    std::uint64_t h = k.head ^ (k.n * 0x9E3779B97F4A7C15ULL);
+    for (std::size_t i = 8; i < k.n; ++i)
+        h = (h ^ static_cast<unsigned char>(k.p[i])) * 0x100000001B3ULL;
+    return static_cast<std::size_t>((h * 0x9E3779B97F4A7C15ULL) >> (64 - x->bits));
+}
+
+void put_slot(TailIndex* x, VarNode* node) {
+    Key k{chars_of(node->name), node->name.length, node->head};
+    const std::size_t mask = (std::size_t{1} << x->bits) - 1;
+    std::size_t i = slot_of(x, k);
+    while (x->slots()[i]) i = (i + 1) & mask;
+    x->slots()[i] = node;
+    ++x->count;
+}
+
+void enter_tail(VarNode* stem, VarNode* node) {
+    TailIndex* x = stem->index;
+    if (!x) return;
+    if ((x->count + 1) * 2 > (std::size_t{1} << x->bits)) {
+        TailIndex* bigger = new_index(x->bits + 1);
+        if (bigger) {
+            for (std::size_t i = 0; i < (std::size_t{1} << x->bits); ++i)
+                if (x->slots()[i]) put_slot(bigger, x->slots()[i]);
+        }
+        release(static_cast<void*>(x));
+        stem->index = x = bigger;
+        if (!x) return;  // the tree serves alone
+    }
+    put_slot(x, node);
+}
+
+std::size_t count_nodes(const VarNode* node) {
+    std::size_t n = 0;
+    for (; node; node = node->right) n += 1 + count_nodes(node->left);
+    return n;
+}
+
+void enter_tree(TailIndex* x, VarNode* node) {
+    for (; node; node = node->right) {
+        enter_tree(x, node->left);
+        put_slot(x, node);
+    }
+}
+
+// Builds the index of a stem's tails (nothing when the table cannot be had).
+void build_index(VarNode* stem) {
+    std::size_t n = count_nodes(stem->tails);
+    std::uint32_t bits = 4;
+    while ((std::size_t{1} << bits) < 2 * (n + 1)) ++bits;
+    stem->index = new_index(bits);
+    if (stem->index) enter_tree(stem->index, stem->tails);
+}
+
+// A tree search this deep (about 256 tails or more) makes the index; the stores of a stem
+// that is only being filled keep to the tree.
+constexpr int kIndexDepth = 8;
+
+VarNode* find_tail(VarNode* stem, const Key& k) {
+    TailIndex* x = stem->index;
+    if (!x) {
+        int depth = 0;
+        VarNode* found = nullptr;
+        for (VarNode* node = stem->tails; node; ++depth) {
+            int c = compare_key(node, k);
+            if (c == 0) {
+                found = node;
+                break;
+            }
+            node = c > 0 ? node->left : node->right;
+        }
+        if (depth > kIndexDepth) build_index(stem);
+        return found;
+    }
+    const std::size_t mask = (std::size_t{1} << x->bits) - 1;
+    for (std::size_t i = slot_of(x, k);; i = (i + 1) & mask) {
+        VarNode* c = x->slots()[i];
+        if (!c) return nullptr;
+        if (c->head == k.head && compare_key(c, k) == 0) return c;
+    }
+}
+
+// The tail node of (k, n) under the stem, made when missing.
+VarNode* find_or_insert_tail(VarNode* stem, const char* k, std::size_t n) {
+    if (stem->index) {
+        if (VarNode* hit = find_tail(stem, key_of(k, n))) return hit;
+    }
+    bool rightmost = stem->flags & kNodeAscending;
+    VarNode* node = find_or_insert(stem->tails, k, n, &rightmost);
+    stem->flags = static_cast<std::uint8_t>(rightmost ? stem->flags | kNodeAscending
+                                                      : stem->flags & ~kNodeAscending);
+    if (stem->index) enter_tail(stem, node);
+    return node;
+}
+
+void free_tree(VarNode* node);
+
+void free_tails(VarNode* stem) {
+    free_tree(stem->tails);
+    stem->tails = nullptr;
+    if (stem->index) release(static_cast<void*>(stem->index));
+    stem->index = nullptr;
 }
 
 void free_tree(VarNode* node) {
@@ -198,7 +357,7 @@ void free_tree(VarNode* node) {
         release(node->name);
         if (!(node->flags & kNodeExposed)) {
             release(node->value);
-            free_tree(node->tails);
+            free_tails(node);
         }
         free_node(node);
         node = right;
@@ -211,12 +370,35 @@ inline VarNode* real(VarNode* node) {
 
 // Makes a value fit to be kept in a variable: its own buffer (or inline characters), in
 // integer form when it is whole.
+//
+// The whole-number test is made here on the characters (an optional "-", then 1 to 9 digits
+// without a leading zero, as the classification defines a whole number); a string that
+// cannot begin a number is marked classified (as neither) without the full classification.
 void prepare_for_store(Value& v) {
     if (!(v.flags & kInteger) && v.length > kInlineMax && !(v.flags & kOwned)) v = copy_value(v);
-    if ((v.flags & kInteger) == 0 && v.length > 0 && v.length <= 10) {
-        classify(v);
-        if (v.flags & kWhole) to_integer_form(v);
+    if ((v.flags & kInteger) || v.length == 0 || v.length > 10) return;
+    const char* p = chars_of(v);
+    const std::size_t n = v.length;
+    const bool neg = p[0] == '-';
+    const std::size_t digits = n - neg;
+    if (digits >= 1 && digits <= 9 && (p[neg] != '0' || (digits == 1 && !neg))) {
+        std::int32_t x = 0;
+        std::size_t i = neg;
+        while (i < n && p[i] >= '0' && p[i] <= '9') x = x * 10 + (p[i++] - '0');
+        if (i == n) {
+            release(v);
+            v = integer_constant(neg ? -x : x);
+            return;
+        }
     }
+    if (v.flags & kClassified) return;
+    const unsigned char c = static_cast<unsigned char>(p[0]);
+    const bool may_be_number =
+        (c >= '0' && c <= '9') || c == ' ' || c == '+' || c == '-' || c == '.';
+    if (may_be_number)
+        classify(v);
+    else
+        v.flags |= kClassified;  // not a number
 }
 
 Program& program() {
@@ -290,6 +472,39 @@ inline void append_part(std::size_t& n, std::string_view part, bool dot) {
     n += part.size();
 }
 
+// Appends the decimal form of a whole number to the derived name: the commonest tail (an
+// array index), written straight into the buffer.
+inline void append_whole(std::size_t& n, std::int32_t v, bool dot) {
+    static constexpr char kPairs[] =
+        "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+        "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+        "8081828384858687888990919293949596979899";
+    std::uint32_t m = v < 0 ? 0u - static_cast<std::uint32_t>(v) : static_cast<std::uint32_t>(v);
+    const std::size_t digits = m < 10000        ? (m < 100 ? (m < 10 ? 1 : 2) : (m < 1000 ? 3 : 4))
+                               : m < 1000000    ? (m < 100000 ? 5 : 6)
+                               : m < 100000000  ? (m < 10000000 ? 7 : 8)
+                               : m < 1000000000 ? 9
+                                                : 10;
+    const std::size_t need = dot + (v < 0) + digits;
+    if (n + need > kMaxDerivedName) error(30);
+    if (dot) g_derived[n++] = '.';
+    if (v < 0) g_derived[n++] = '-';
+    char* p = g_derived + n + digits;
+    while (m >= 100) {
+        const std::uint32_t r = m % 100;
+        m /= 100;
+        *--p = kPairs[2 * r + 1];
+        *--p = kPairs[2 * r];
+    }
+    if (m >= 10) {
+        *--p = kPairs[2 * m + 1];
+        *--p = kPairs[2 * m];
+    } else {
+        *--p = static_cast<char>('0' + m);
+    }
+    n += digits;
+}
+
 // Builds the derived name of compound symbol e in g_derived and returns its stem's node
 // (null when it does not exist and create is not set). stem_len and total give the stem's and
 // the whole name's length. Error 30 when the name is too long.
@@ -319,7 +534,9 @@ VarNode* derive_compound(VariableScope* scope, const SymbolEntry& e, bool create
             // The value of the simple variable, or its name when it has none.
             SymbolEntry& t = p.symbols[idx];
             VarNode* node = t.kind == kSymbolSimple ? symbol_node(scope, t, false) : nullptr;
-            if (node && !is_absent(node->value)) {
+            if (node && (node->value.flags & kInteger)) {
+                append_whole(n, node->value.data.integer, i > 1);
+            } else if (node && !is_absent(node->value)) {
                 NumberBuffer b;
                 append_part(n, view_of(node->value, b), i > 1);
             } else {
@@ -339,8 +556,8 @@ VarNode* derive_compound(VariableScope* scope, const SymbolEntry& e, bool create
 }
 
 VarNode* tail_node(VarNode* stem, std::string_view tail, bool create) {
-    VarNode* node = create ? find_or_insert(stem->tails, tail.data(), tail.size())
-                           : find_node(stem->tails, tail.data(), tail.size());
+    VarNode* node = create ? find_or_insert_tail(stem, tail.data(), tail.size())
+                           : find_tail(stem, key_of(tail.data(), tail.size()));
     return real(node);
 }
 
@@ -361,8 +578,7 @@ void drop_node(VarNode* node) {
 // into this tree can only live in scopes that see the stem through a local stem of their own,
 // never through this one, so none is left dangling.
 void store_into_stem(VarNode* stem, Value v) {
-    free_tree(stem->tails);
-    stem->tails = nullptr;
+    free_tails(stem);
     set_value(stem, v);
 }
 
@@ -376,7 +592,7 @@ const Value* compound_value(VarNode* stem, VarNode* node) {
 // The value of the compound with this tail in `stem`. An exposed compound is the caller's
 // variable, so it takes the default of the caller's stem, which its alias keeps.
 const Value* compound_in(VarNode* stem, std::string_view tail) {
-    VarNode* node = find_node(stem->tails, tail.data(), tail.size());
+    VarNode* node = find_tail(stem, key_of(tail.data(), tail.size()));
     if (node && (node->flags & kNodeExposed)) {
         stem = node->tails;
         node = node->target;
@@ -484,10 +700,10 @@ void expose_name(VariableScope* scope, const ResolvedName& n) {
         lstem->flags |= kNodeStem;
         if (lstem->flags & kNodeExposed) return;  // the whole stem is shared already
         VarNode* cstem = stem_node_by_name(caller, n.stem, true);
-        VarNode* ctail = find_or_insert(cstem->tails, n.tail.data(), n.tail.size());
+        VarNode* ctail = find_or_insert_tail(cstem, n.tail.data(), n.tail.size());
         // The stem that owns the variable: the caller's, or the one its own alias records.
         VarNode* owner = (ctail->flags & kNodeExposed) ? ctail->tails : cstem;
-        VarNode* alias = find_or_insert(lstem->tails, n.tail.data(), n.tail.size());
+        VarNode* alias = find_or_insert_tail(lstem, n.tail.data(), n.tail.size());
         if (!(alias->flags & kNodeExposed)) release(alias->value);
         alias->flags |= kNodeExposed;
         alias->target = real(ctail);
@@ -503,8 +719,7 @@ void expose_name(VariableScope* scope, const ResolvedName& n) {
     if (alias == target) return;  // cannot happen between two scopes; kept safe
     if (!(alias->flags & kNodeExposed)) {
         release(alias->value);
-        free_tree(alias->tails);
-        alias->tails = nullptr;
+        free_tails(alias);
     }
     alias->flags |= kNodeExposed | (n.kind == kNameStem ? kNodeStem : 0);
     alias->target = target;

@@ -43,19 +43,26 @@ struct Program;
 
 // Node flags.
 // kNodeDropped marks a compound dropped on its own: it no longer takes the stem's default.
-enum VarNodeFlag : std::uint8_t { kNodeExposed = 4, kNodeStem = 8, kNodeDropped = 16 };
+// kNodeAscending (stems): the last tail inserted went to the right end of the tail tree.
+enum VarNodeFlag : std::uint8_t {
+    kNodeExposed = 4,
+    kNodeStem = 8,
+    kNodeDropped = 16,
+    kNodeAscending = 32
+};
 
 struct VarNode {
     VarNode* left;
     VarNode* right;
-    Value name;           // the name (a stem's with its "."; a compound's tail only)
-    Value value;          // absent when dropped or never assigned; unused in an alias
-    VarNode* tails;       // stem nodes: the tree of compound variables; an exposed compound:
-                          // the stem that owns its target (whose default it takes)
-    VarNode* target;      // alias nodes (kNodeExposed): the caller's node they stand for
-    std::uint64_t head;   // the name's first 8 bytes, big-endian, zero-padded: most comparisons
-                          // of equal-length names end on this one word
-    std::int8_t balance;  // AVL: -1 left-heavy, 0, +1 right-heavy
+    Value name;               // the name (a stem's with its "."; a compound's tail only)
+    Value value;              // absent when dropped or never assigned; unused in an alias
+    VarNode* tails;           // stem nodes: the tree of compound variables; an exposed
+                              // compound: the stem that owns its target (whose default it takes)
+    struct TailIndex* index;  // stem nodes: a hash index over the same tails (may be null)
+    VarNode* target;          // alias nodes (kNodeExposed): the caller's node they stand for
+    std::uint64_t head;       // the name's first 8 bytes, big-endian, zero-padded: most comparisons
+                              // of equal-length names end on this one word
+    std::int8_t balance;      // AVL: -1 left-heavy, 0, +1 right-heavy
     std::uint8_t flags;
 };
 

@@ -2,7 +2,11 @@
 // FIND, SPACE and JUSTIFY.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "bif_test_support.h"
+#include "rexx/builtins/words.h"
 
 namespace ketra {
 namespace {
@@ -34,6 +38,49 @@ TEST_F(WordsTest, OnlyTheBlankSeparatesWords) {
     EXPECT_EQ(bif("WORDS", {""}), "0");
     EXPECT_EQ(bif("WORDS", {"   "}), "0");
     EXPECT_EQ(bif("WORD", {"a\tb c", 1}), "a\tb");
+}
+
+// The word scan reads eight bytes at a time: every split of words and blanks over the chunk
+// edges, with bytes that have the high bit set or differ from the blank in one bit, must give
+// what a byte-by-byte count gives.
+TEST_F(WordsTest, WordLocationAgreesWithAByteByByteScanAtEveryChunkEdge) {
+    const char fill[] = {'a', '\xa0', '\x80', '\t', '0', '\xff', '!', '\x00'};
+    for (unsigned pattern = 0; pattern < (1u << 11); pattern += 3) {
+        for (std::size_t len = 0; len <= 19; ++len) {
+            std::string s;
+            for (std::size_t i = 0; i < len; ++i)
+                s += (pattern >> (i % 11)) & 1 ? ' ' : fill[(i + pattern) % 8];
+            std::int64_t words = 0;
+            std::size_t starts[20];
+            for (std::size_t i = 0; i < len; ++i)
+                if (s[i] != ' ' && (i == 0 || s[i - 1] == ' ')) starts[words++] = i;
+            for (std::int64_t n = 1; n <= words + 1; ++n)
+                ASSERT_EQ(locate_word(s.data(), len, n), n <= words ? starts[n - 1] : len)
+                    << "pattern " << pattern << " len " << len << " word " << n;
+            ASSERT_EQ(bif("WORDS", {s}), std::to_string(words)) << pattern << " " << len;
+        }
+    }
+}
+
+// Long strings: the word starts of the last one are kept; a string changed in place (same
+// buffer, same length) must not be answered from the old starts.
+TEST_F(WordsTest, WordLocationInLongStringsFollowsTheirContents) {
+    for (std::size_t len : {63u, 64u, 200u, 2048u, 2049u, 5000u}) {
+        std::string s;
+        while (s.size() < len) s += s.size() % 7 == 3 ? "  " : "w";
+        s.resize(len);
+        for (int round = 0; round < 3; ++round) {
+            std::vector<std::size_t> starts;
+            for (std::size_t i = 0; i < len; ++i)
+                if (s[i] != ' ' && (i == 0 || s[i - 1] == ' ')) starts.push_back(i);
+            for (std::size_t n = 1; n <= starts.size() + 1; ++n)
+                ASSERT_EQ(locate_word(s.data(), len, static_cast<std::int64_t>(n)),
+                          n <= starts.size() ? starts[n - 1] : len)
+                    << len << " round " << round << " word " << n;
+            s[len / 2] = s[len / 2] == ' ' ? 'x' : ' ';  // same buffer, other words
+            s[1] = ' ';
+        }
+    }
 }
 
 TEST_F(WordsTest, SubwordAndDelword) {
@@ -74,6 +121,10 @@ TEST_F(WordsTest, Space) {
     EXPECT_EQ(bif("SPACE", {"abc def  g", 1, "+"}), "abc+def+g");
     EXPECT_EQ(bif("SPACE", {"   "}), "");
     EXPECT_EQ(bif("SPACE", {"one", 5}), "one");
+    EXPECT_EQ(bif("SPACE", {"", 2}), "");
+    EXPECT_EQ(bif("SPACE", {" a\tb  c ", 2, "\t"}), "a\tb\t\tc");  // tab inside a word
+    EXPECT_EQ(bif("SPACE", {"x y", 1, " "}), "x y");
+    EXPECT_EQ(bif("SPACE", {"  x     y z", 0}), "xyz");
 }
 
 TEST_F(WordsTest, Justify) {

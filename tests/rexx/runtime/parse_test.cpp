@@ -150,6 +150,18 @@ TEST_F(ParseTest, StringPatterns) {
     parse("x.y.z", {kAbs, lit("3"), 0, kStr, lit("."), 1, x, kEnd, 0, 1, y});
     EXPECT_EQ(get("X"), "y");
     EXPECT_EQ(get("Y"), "z");
+    // False starts before the match, a match that ends the string, a first character too
+    // near the end for the rest to fit.
+    parse("aab-aabc", {kStr, lit("abc"), 1, x, kEnd, 0, 1, y});
+    EXPECT_EQ(get("X"), "aab-a");
+    EXPECT_EQ(get("Y"), "");
+    parse("xyzab", {kStr, lit("abc"), 1, x, kEnd, 0, 1, y});
+    EXPECT_EQ(get("X"), "xyzab");
+    parse("ab", {kStr, lit("b"), 1, x, kEnd, 0, 1, y});
+    EXPECT_EQ(get("X"), "a");
+    EXPECT_EQ(get("Y"), "");
+    parse("a.b", {kAbs, lit("3"), 0, kStr, lit("."), 1, x, kEnd, 0, 1, y});  // none after it
+    EXPECT_EQ(get("X"), "b");
 }
 
 TEST_F(ParseTest, UpperFoldsTheStringNotThePattern) {

@@ -29,6 +29,25 @@ TEST_F(PoolTest, SimpleVariablesStoreFetchDrop) {
     ASSERT_NE(var_slot(&top_, sym("Y")), nullptr);
 }
 
+// A stored whole number is kept in integer form, exactly when the classification calls the
+// string whole; everything else keeps its characters and classifies as it would unstored.
+TEST_F(PoolTest, StoredValuesKeepIntegerFormExactlyForWholeNumbers) {
+    const char* cases[] = {"0",         "-0",        "7",          "-7",         "07",        "-07",
+                           "10",        "123456789", "-123456789", "1234567890", "999999999", "1e3",
+                           "1.0",       " 1",        "1 ",         "+1",         "-",         "abc",
+                           "x1",        ".5",        "-.5",        "\xff",       "9a",        "- 1",
+                           "12345678a", "\t1"};
+    for (const char* c : cases) {
+        set("X", c);
+        const Value* slot = var_slot(&top_, sym("X"));
+        ASSERT_NE(slot, nullptr) << c;
+        const std::uint8_t expect = classify_chars(c, std::strlen(c));
+        EXPECT_EQ(is_integer_form(*slot), (expect & kWhole) != 0) << c;
+        EXPECT_EQ(classification(*slot), expect) << c;
+        EXPECT_EQ(get("X"), c);
+    }
+}
+
 TEST_F(PoolTest, StemDefaultsAndDrop) {
     set("A.", "0");
     EXPECT_EQ(get("A.7"), "0");
@@ -70,6 +89,25 @@ TEST_F(PoolTest, DerivedNameOver250CharactersIsError30) {
     EXPECT_EQ(error_of([&] { get("S.T"); }), 0);  // "S." + 248 = 250
     EXPECT_EQ(error_of([&] { get("SS.T"); }), 30);
     EXPECT_EQ(error_of([&] { get("S.T.U"); }), 30);
+}
+
+TEST_F(PoolTest, WholeNumberTailsAreTheirDecimalForm) {
+    // A tail variable in integer form is written as its string: the same compound as the
+    // name spelt out, at every digit count and sign, and error 30 just past 250 characters.
+    std::uint16_t i = sym("I"), a = sym("A.I");
+    for (std::int32_t k :
+         {0, 1, -1, 9, 10, -10, 99, 100, 12345, 99999999, 100000000, 999999999, -999999999}) {
+        var_store(&top_, i, make_integer(k));
+        var_store(&top_, a, make_value("v" + std::to_string(k), true));
+        EXPECT_EQ(get("A." + std::to_string(k)), "v" + std::to_string(k));
+        EXPECT_EQ(get_sym(a), "v" + std::to_string(k));
+    }
+    std::string stem(240, 'S');
+    std::uint16_t s = sym(stem + ".I");
+    var_store(&top_, i, make_integer(-99999999));  // "S...S." + 9 = 250
+    EXPECT_EQ(error_of([&] { var_store(&top_, s, make_integer(1)); }), 0);
+    var_store(&top_, i, make_integer(-999999999));  // 251
+    EXPECT_EQ(error_of([&] { var_store(&top_, s, make_integer(1)); }), 30);
 }
 
 TEST_F(PoolTest, ProcedureGivesNewPoolsAndExposeLinks) {
@@ -426,7 +464,8 @@ TEST_F(PoolTest, ManyTailsSharingPrefixesKeepOrderAndAreFound) {
     ResolvedName n;
     for (const std::string& t : tails) {
         ASSERT_TRUE(resolve_direct_name("T." + t, n));
-        store_by_name(top_.scope, n, make_value("v" + t, true));
+        ValueHolder v(make_value("v" + t, true));  // the pool keeps a copy
+        store_by_name(top_.scope, n, v.get());
     }
     for (const std::string& t : tails) {
         ASSERT_TRUE(resolve_direct_name("T." + t, n));
@@ -445,6 +484,40 @@ TEST_F(PoolTest, ManyTailsSharingPrefixesKeepOrderAndAreFound) {
     const Value* value = nullptr;
     while (next_variable(top_.scope, cur, stem, tail, value)) seen.push_back(std::string(tail));
     EXPECT_EQ(seen, expected);
+}
+
+TEST_F(PoolTest, LargeStemsStayRightOnceTheirTailsAreIndexed) {
+    // Fetches from a stem of many tails index them; later stores, updates, drops and misses
+    // must agree with the tree, also across an assignment to the stem and when the index
+    // cannot be had for want of memory.
+    set("I", "0");
+    std::uint16_t i = sym("I"), a = sym("A.I");
+    auto store_tail = [&](int k, const std::string& v) {
+        var_store(&top_, i, make_integer(k));
+        var_store(&top_, a, make_value(v, true));
+    };
+    auto fetch_tail = [&](int k) {
+        var_store(&top_, i, make_integer(k));
+        return get_sym(a);
+    };
+    for (int round = 0; round < 2; ++round) {
+        for (int k = 1; k <= 3000; ++k) store_tail(k, "v" + std::to_string(k));
+        if (round == 1) testing::fail_allocations_after(0);  // no index: the tree alone
+        for (int k = 1; k <= 3000; k += 7) ASSERT_EQ(fetch_tail(k), "v" + std::to_string(k));
+        testing::fail_allocations_after(-1);
+        for (int k = 2000; k <= 5000; ++k) store_tail(k, "w" + std::to_string(k));
+        var_drop(&top_, a);  // A.5000
+        EXPECT_EQ(fetch_tail(1999), "v1999");
+        EXPECT_EQ(fetch_tail(4999), "w4999");
+        EXPECT_EQ(fetch_tail(5000), "<unset:A.5000>");
+        EXPECT_EQ(fetch_tail(6000), "<unset:A.6000>");
+        EXPECT_EQ(get("A.0"), "<unset:A.0>");
+        set("A.", "default");  // frees the tails and their index
+        EXPECT_EQ(fetch_tail(2500), "default");
+        store_tail(2500, "again");
+        EXPECT_EQ(fetch_tail(2500), "again");
+        var_drop(&top_, sym("A."));
+    }
 }
 
 TEST_F(PoolTest, AccessByNameMatchesAccessBySymbol) {

@@ -175,12 +175,9 @@ void call_termination_exit(Interp& in) {
     in.ter_called = true;
     ExitSlot& slot = in.inst->exits[RXTER];
     if (!slot.handler) return;
-    LONG rc;
-    {
-        HostCall call;
-        rc = slot.handler(RXTER, RXTEREXT, exit_user_area(slot));
-    }
-    if (rc == -1) error(48);
+    // The run is over: whatever the exit answers, even -1, changes nothing.
+    HostCall call;
+    slot.handler(RXTER, RXTEREXT, exit_user_area(slot));
 }
 
 void interpreter_error(ExecInstance* inst, int n, const char* text) {

@@ -2,7 +2,8 @@
 // module name, the errors a program sees from external functions (40, 43, 44, 96, 97), and every
 // exit call point (RXSIO say, terminal read and error lines, RXHLT, RXINI, RXTER, RXFNC, RXCMD)
 // together with registered functions and subcommand handlers: each is called with the ApiLock
-// left, so that another thread can run a program meanwhile, and the run goes on afterwards.
+// left, so that another thread can run a program meanwhile, and the run goes on afterwards; and
+// what the library does with each exit's answer.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -277,6 +278,81 @@ TEST(HostCalls, LeaveTheLockAndComeBackToTheRun) {
     EXPECT_EQ(RexxDeregisterExit("EveryExit", nullptr), 0u);
     EXPECT_EQ(RexxDeregisterFunction("NotingFn"), 0u);
     EXPECT_EQ(RexxDeregisterSubcom("CALLENV", nullptr), 0u);
+}
+
+// ---- what the library does with the exits' answers ----------------------------------------
+
+// Answers of the exit under test, by exit code; codes not listed are not handled.
+std::map<LONG, LONG> g_answer;
+std::string g_user_seen;
+int g_halt_from = 0;  // the halt test (counted per run) from which the exit asks for a halt
+int g_halt_tests = 0;
+
+LONG APIENTRY answering_exit(LONG code, LONG sub, PEXIT block) {
+    auto it = g_answer.find(code);
+    if (it == g_answer.end()) {
+        // Error messages of the runs are expected; they need not reach the test's output.
+        return code == RXSIO && sub == RXSIOTRC ? RXEXIT_HANDLED : RXEXIT_NOT_HANDLED;
+    }
+    if ((code == RXINI || code == RXTER) && block)
+        g_user_seen += std::string(reinterpret_cast<char*>(block), 8) + "/";
+    if (code == RXHLT && g_halt_from > 0 && ++g_halt_tests >= g_halt_from)
+        reinterpret_cast<RXHLTTST_PARM*>(block)->rxhlt_flags.rxfhhalt = 1;
+    if (code == RXSIO && sub == RXSIOTRD && it->second == RXEXIT_HANDLED)
+        put(&reinterpret_cast<RXSIOTRD_PARM*>(block)->rxsiotrd_retc, "line");
+    return it->second;
+}
+
+LONG run_with_answers(std::map<LONG, LONG> answers, const char* source,
+                      std::string* result = nullptr) {
+    g_answer = std::move(answers);
+    g_halt_tests = 0;
+    char name[] = "AnsweringExit";
+    RXSYSEXIT exits[] = {{name, RXSIO}, {name, RXHLT}, {name, RXINI},      {name, RXTER},
+                         {name, RXFNC}, {name, RXCMD}, {nullptr, RXENDLST}};
+    RunOutcome r = run_program(source, exits, "CMD");
+    if (result) *result = r.result;
+    return r.rc;
+}
+
+TEST(ExitAnswers, ErrorsAndHaltsTheExitsAskFor) {
+    unsigned char user[8] = {'u', 's', 'e', 'r', 'a', 'r', 'e', 'a'};
+    ASSERT_EQ(RexxRegisterExitExe("AnsweringExit", as_pfn(reinterpret_cast<void*>(&answering_exit)),
+                                  user),
+              0u);
+    std::string result;
+    // RXINI and RXTER get the registration's user area; the end of the run ignores RXTER's
+    // answer, even -1.
+    EXPECT_EQ(run_with_answers({{RXINI, 0}, {RXTER, -1}}, "return 'done'\n", &result), 0);
+    EXPECT_EQ(result, "done");
+    EXPECT_EQ(g_user_seen, "userarea/userarea/");
+    EXPECT_EQ(run_with_answers({{RXINI, -1}}, "return 'done'\n"), -48);
+
+    // The halt test: -1 is error 48, a returned flag raises the halt.
+    const char* loop = "do i = 1 to 50\nend\nreturn 'done'\n";
+    EXPECT_EQ(run_with_answers({{RXHLT, -1}}, loop), -48);
+    // Not at once: the halt checks of the translation poll as well, and SIGNAL ON HALT must
+    // have run before the halt comes.
+    g_halt_from = 5;
+    EXPECT_EQ(run_with_answers({{RXHLT, 0}}, loop), -4);
+    EXPECT_EQ(run_with_answers({{RXHLT, 0}},
+                               "signal on halt\ndo forever\nend\nhalt: return 'halted'\n", &result),
+              0);
+    EXPECT_EQ(result, "halted");
+    g_halt_from = 0;
+    EXPECT_EQ(run_with_answers({{RXHLT, 0}}, loop, &result), 0);
+
+    // SAY: 65535 is error 48. A terminal read: -1 is error 48.
+    EXPECT_EQ(run_with_answers({{RXSIO, 65535}}, "say 'x'\nreturn 'done'\n"), -48);
+    EXPECT_EQ(run_with_answers({{RXSIO, -1}}, "parse pull x\nreturn 'done'\n"), -48);
+    EXPECT_EQ(run_with_answers({{RXSIO, 0}}, "parse pull x\nreturn x\n", &result), 0);
+    EXPECT_EQ(result, "line");
+
+    // The function and command exits: -1 is error 48.
+    EXPECT_EQ(run_with_answers({{RXFNC, -1}}, "return f()\n"), -48);
+    EXPECT_EQ(run_with_answers({{RXCMD, -1}}, "'anything'\nreturn 'done'\n"), -48);
+
+    EXPECT_EQ(RexxDeregisterExit("AnsweringExit", nullptr), 0u);
 }
 
 }  // namespace

@@ -34,14 +34,28 @@ APIRET APIENTRY echo_handler(PRXSTRING cmd, PUSHORT flags, PRXSTRING result) {
     return 0;
 }
 
-// A program run through RexxStart on the calling thread: its return value, result and the
-// lines its RXSIO exit (if any) took.
+LONG APIENTRY quiet_exit(LONG code, LONG, PEXIT) {
+    return code == RXSIO ? RXEXIT_HANDLED : RXEXIT_NOT_HANDLED;
+}
+
+// A program run through RexxStart on the calling thread: its return value and result. Without
+// an exit list of its own the run gets an RXSIO exit that takes its output, so that no console
+// is needed.
 struct RunOutcome {
     LONG rc = 0;
     std::string result;
 };
 
 RunOutcome run_program(const std::string& source, PRXSYSEXIT exits, const char* env = "CALLENV") {
+    char quiet[] = "QuietSio";
+    RXSYSEXIT quiet_exits[] = {{quiet, RXSIO}, {nullptr, RXENDLST}};
+    bool own = !exits;
+    if (own) {
+        // Registrations belong to the thread: each thread that runs here makes its own.
+        EXPECT_EQ(RexxRegisterExitExe(quiet, as_pfn(reinterpret_cast<void*>(&quiet_exit)), nullptr),
+                  0u);
+        exits = quiet_exits;
+    }
     RXSTRING instore[2] = {{static_cast<ULONG>(source.size()), const_cast<char*>(source.data())},
                            {0, nullptr}};
     RXSTRING result{0, nullptr};
@@ -51,6 +65,9 @@ RunOutcome run_program(const std::string& source, PRXSYSEXIT exits, const char* 
     r.result = result.strptr ? std::string(result.strptr, result.strlength) : "(none)";
     if (result.strptr) RexxFreeMemory(result.strptr);
     if (instore[1].strptr) RexxFreeMemory(instore[1].strptr);
+    if (own) {
+        EXPECT_EQ(RexxDeregisterExit(quiet, nullptr), 0u);
+    }
     return r;
 }
 

@@ -215,15 +215,7 @@ void host_thread(std::latch& registered, std::latch& finished, Outcome& out) {
     EXPECT_EQ(RexxDeregisterExit(kExit, nullptr), 0u);
 }
 
-// A halt request that no run took yet stays pending for the next run; one short run takes it.
-void drain_pending_halt() {
-    RXSTRING instore[2] = {{9, const_cast<char*>("do 9\nend\n")}, {0, nullptr}};
-    RXSTRING result{0, nullptr};
-    SHORT retc = 0;
-    RexxStart(0, nullptr, "drain.cmd", instore, "CMD", RXCOMMAND, nullptr, &retc, &result);
-    if (instore[1].strptr) RexxFreeMemory(instore[1].strptr);
-    if (result.strptr) RexxFreeMemory(result.strptr);
-}
+void drain_pending_halt();
 
 TEST(Threads, TwoHostsWithOwnRegistrationsUnderHaltRequests) {
     std::latch registered(2), finished(2);
@@ -305,6 +297,13 @@ LONG run_with_parking_exit(const char* source, std::string* result_out) {
     if (instore[1].strptr) RexxFreeMemory(instore[1].strptr);
     EXPECT_EQ(RexxDeregisterExit(name, nullptr), 0u);
     return rc;
+}
+
+// A halt request that no run took yet stays pending for the next run; one short run takes it.
+void drain_pending_halt() {
+    std::string result;
+    run_with_parking_exit<1>("do 9\nend\n", &result);
+    g_lines[1].clear();
 }
 
 TEST(Threads, ErrorsAndHaltsWhileAnotherThreadWritesAnErrorMessage) {

@@ -9,8 +9,9 @@
  *     RexxRegisterSubcomExe, that reads, sets and lists the calling program's variables through
  *     RexxVariablePool,
  *   - a program run from memory (RexxStart with an in-store source and image pair), run again
- *     from the image the library handed back, and one run from a file,
- * and then prints a report of everything it captured.
+ *     from the image the library handed back, one run from a file, and one that ends in an
+ *     error, whose message reaches the exit as trace output,
+ * and prints a report of what each run returned and what the host captured meanwhile.
  *
  * Usage: host <path of sample.rex>
  *

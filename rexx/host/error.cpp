@@ -48,13 +48,18 @@ std::string format(const char* fmt, ...) {
     return s;
 }
 
+// Per thread, like the recursion they guard: other threads' runs get the ApiLock whenever this
+// one calls into host code.
+constinit thread_local bool t_in_error = false;
+constinit thread_local int t_inner_recovery = 0;
+
 const char* program_name_of(const ExecInstance* inst) {
     return inst->program_name ? inst->program_name : "";
 }
 
 // Clears the recursion guard and unwinds with n.
 [[noreturn]] void unwind(int n) {
-    g_lib.in_error = false;
+    t_in_error = false;
     throw RexxUnwind{n};
 }
 
@@ -98,19 +103,30 @@ void message(const char* fmt, ...) {
 
 int last_error() { return g_lib.last_error; }
 
-InnerRecovery::InnerRecovery() { ++g_lib.inner_recovery; }
-InnerRecovery::~InnerRecovery() { --g_lib.inner_recovery; }
+bool in_error() {
+    return t_in_error;
+}
+void leave_error() {
+    t_in_error = false;
+}
+
+InnerRecovery::InnerRecovery() {
+    ++t_inner_recovery;
+}
+InnerRecovery::~InnerRecovery() {
+    --t_inner_recovery;
+}
 
 void error(int n) {
     g_lib.last_error = n;
-    if (g_lib.in_error) {
+    if (t_in_error) {
         // Straight to standard error: the message writer is what failed.
         static constexpr char kLine[] =
             "REXX Error 156: Recursion in error handler, interpreter terminating\n";
         [[maybe_unused]] ssize_t w = ::write(STDERR_FILENO, kLine, sizeof kLine - 1);
         fatal("Error 156: error() recursion, terminating");
     }
-    g_lib.in_error = true;
+    t_in_error = true;
     const char* text = n >= 0 && n <= kHighestError ? error_text(n) : "Error# > highest_error";
 
     ExecInstance* inst = g_lib.current;
@@ -139,7 +155,7 @@ void error(int n) {
 
     // Executing.
     if (n > kHighestError) text = "";
-    if (g_lib.inner_recovery > 0) unwind(n);
+    if (t_inner_recovery > 0) unwind(n);
     inst->ending_in_error = true;
     inst->error_number = n;
     if (!g_lib.activation) {

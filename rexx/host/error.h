@@ -39,9 +39,15 @@ void message_v(const char* format, std::va_list args);
 // The number of the last error passed to `error` (0 when none yet).
 int last_error();
 
-// An inner recovery point: while one is alive, a run-time error (run state 2) unwinds straight
-// to the code that armed it, with no message and no SYNTAX trap. Used by callers that evaluate
-// something on their own account and want to see the error number themselves.
+// The recursion guard of `error`: set from the moment `error` starts until it unwinds or resumes
+// at a trap. It belongs to the calling thread, because writing the message may leave the ApiLock
+// (an RXSIO exit), and another thread's run that gets in meanwhile is no recursion.
+bool in_error();
+void leave_error();
+
+// An inner recovery point: while one is alive, a run-time error (run state 2) of the same thread
+// unwinds straight to the code that armed it, with no message and no SYNTAX trap. Used by callers
+// that evaluate something on their own account and want to see the error number themselves.
 class InnerRecovery {
 public:
     InnerRecovery();

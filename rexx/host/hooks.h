@@ -51,7 +51,7 @@ void run_program(ExecInstance* inst);
 
 // The run-time handling of error n while an activation runs: a SYNTAX trap, or the traceback,
 // the message and the unwind to the interpreter loop. `text` is the error's table text ("" for
-// numbers without one). Called by `error` with its recursion guard (g_lib.in_error) still set:
+// numbers without one). Called by `error` with its recursion guard (in_error()) still set:
 // the callee clears it immediately before it unwinds or resumes at a trap. Never returns.
 [[noreturn]] void interpreter_error(ExecInstance* inst, int n, const char* text);
 

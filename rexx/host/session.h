@@ -151,8 +151,6 @@ struct LibraryState {
     ExecInstance* current;       // the run in progress
     Activation* activation;      // the activation in progress
     int last_error;
-    bool in_error;               // recursion guard of `error`
-    int inner_recovery;          // count of armed inner recovery points
     bool use_os_console;
     std::uint32_t global_scbs;
 };

@@ -134,7 +134,7 @@ void raise_novalue(Interp& in, const Value& name) {
 }
 
 void halt_raised(Interp& in) {
-    if (g_lib.in_error) return;
+    if (in_error()) return;
     Activation* a = in.act;
     if (!a || (a->trace_flags & (kTraceModeInPause << 8))) error(4);
     TrapRecord& t = a->traps[kCondHalt];
@@ -175,12 +175,9 @@ void call_termination_exit(Interp& in) {
     in.ter_called = true;
     ExitSlot& slot = in.inst->exits[RXTER];
     if (!slot.handler) return;
-    LONG rc;
-    {
-        HostCall call;
-        rc = slot.handler(RXTER, RXTEREXT, exit_user_area(slot));
-    }
-    if (rc == -1) error(48);
+    // The run is over: whatever the exit answers, even -1, changes nothing.
+    HostCall call;
+    slot.handler(RXTER, RXTEREXT, exit_user_area(slot));
 }
 
 void interpreter_error(ExecInstance* inst, int n, const char* text) {
@@ -188,12 +185,12 @@ void interpreter_error(ExecInstance* inst, int n, const char* text) {
     const char* name = inst->program_name ? inst->program_name : "";
     if (!in || !in->act || in->ended) {
         message("Error %d in REXX program: %s", n, text);
-        g_lib.in_error = false;
+        leave_error();
         throw RexxUnwind{n};
     }
     Activation* a = in->act;
     if (n != 49 && a->traps[kCondSyntax].state == kTrapOn) {
-        g_lib.in_error = false;
+        leave_error();
         inst->ending_in_error = false;
         inst->error_number = 0;
         Value number = make_integer(n);
@@ -219,7 +216,7 @@ void interpreter_error(ExecInstance* inst, int n, const char* text) {
     inst->ending_in_error = true;
     inst->error_number = n;
     in->resume = false;
-    g_lib.in_error = false;
+    leave_error();
     throw RexxUnwind{n};
 }
 

@@ -51,7 +51,7 @@ TEST(ErrorForms, LoadingStateUsesTheLoadingForm) {
     EXPECT_REXX_ERROR(error(43), 43);
     EXPECT_EQ(cap.lines(), (Lines{"Error 43 loading test.rex: Routine not found"}));
     EXPECT_EQ(last_error(), 43);
-    EXPECT_FALSE(g_lib.in_error);
+    EXPECT_FALSE(in_error());
 }
 
 TEST(ErrorForms, TranslatingStateNamesTheLineAndRepeatsIt) {

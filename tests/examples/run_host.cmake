@@ -1,0 +1,25 @@
+# Runs the embedding example with a private registry and runtime folder and compares its
+# standard output with the expected file; standard error must stay empty and the exit status 0.
+file(REMOVE_RECURSE ${WORK})
+file(MAKE_DIRECTORY ${WORK}/registry ${WORK}/run)
+set(ENV{KETRA_REGISTRY} ${WORK}/registry)
+set(ENV{KETRA_RUNTIME_DIR} ${WORK}/run)
+unset(ENV{RXTRACE})
+execute_process(COMMAND ${HOST} ${SAMPLE} WORKING_DIRECTORY ${WORK} RESULT_VARIABLE status
+                OUTPUT_VARIABLE out ERROR_VARIABLE err TIMEOUT 50)
+file(READ ${EXPECTED} expected)
+set(problems "")
+if(NOT status STREQUAL "0")
+  string(APPEND problems "exit status ${status}, expected 0\n")
+endif()
+if(NOT err STREQUAL "")
+  string(APPEND problems "unexpected standard error:\n${err}\n")
+endif()
+if(NOT out STREQUAL expected)
+  file(WRITE ${WORK}/host.got "${out}")
+  string(APPEND problems "standard output differs from ${EXPECTED}\n--- expected:\n${expected}"
+         "--- got (also in ${WORK}/host.got):\n${out}")
+endif()
+if(problems)
+  message(FATAL_ERROR "${problems}")
+endif()

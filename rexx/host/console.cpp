@@ -17,8 +17,6 @@ namespace ketra {
 
 namespace {
 
-constexpr long kBreak = -2;
-
 // Console input not yet handed out. Shared by every run of the process, as the window is.
 struct InputBuffer {
     char data[4096];

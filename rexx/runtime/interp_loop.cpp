@@ -254,14 +254,15 @@ bool append_in_place(Interp& in, bool blank) {
     release(r);
     in.sp += 2;  // the left operand only borrowed the old buffer
     in.pc = p;
-    in.checks = true;  // the assignment ended the clause
     return true;
 }
 
-void op_concat(Interp& in, bool blank) {
-    if (append_in_place(in, blank)) return;
+// True when the append in place took the assignment too, ending the clause.
+bool op_concat(Interp& in, bool blank) {
+    if (append_in_place(in, blank)) return true;
     replace_top2(in, concat(in.sp[1], in.sp[0], blank));
     in.pc += 1;
+    return false;
 }
 
 // Fetches a variable onto the stack; an unset variable raises NOVALUE and pushes its name.
@@ -569,7 +570,6 @@ void call_rxini(Interp& in) {
 void execute(Interp& in) {
 clause:
     if (in.ended) return;
-    in.checks = false;
     if (halt_check(in.inst)) halt_raised(in);
     if (in.frame->pending_calls > 0) make_pending_calls(in);
     for (;;) {
@@ -953,8 +953,7 @@ clause:
         }
         op_78:
         op_79:
-            op_concat(in, op == 79);
-            if (in.checks) goto clause;  // the append in place took the assignment too
+            if (op_concat(in, op == 79)) goto clause;
             continue;
         op_80:
             op_compare<kCmpEq>(in);
@@ -1127,7 +1126,6 @@ void run_program(ExecInstance* inst) {
         finish(in);
         throw;
     }
-    in.checks = true;
     for (;;) {
         try {
             execute(in);
@@ -1135,7 +1133,6 @@ void run_program(ExecInstance* inst) {
         } catch (const RexxUnwind&) {
             if (in.resume && !in.ended) {
                 in.resume = false;
-                in.checks = true;
                 continue;
             }
             finish(in);

@@ -62,7 +62,6 @@ struct Interp {
     bool ended;
     bool resume;      // an error was trapped: the loop goes on at pc
     bool ter_called;  // the RXTER exit was called
-    bool checks;      // the next instruction is a clause boundary
     bool line_info;   // the program has a statement table
     Interp* outer;    // the interpreter of the run this one is nested in
 };

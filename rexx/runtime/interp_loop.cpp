@@ -254,14 +254,15 @@ bool append_in_place(Interp& in, bool blank) {
     release(r);
     in.sp += 2;  // the left operand only borrowed the old buffer
     in.pc = p;
-    in.checks = true;  // the assignment ended the clause
     return true;
 }
 
-void op_concat(Interp& in, bool blank) {
-    if (append_in_place(in, blank)) return;
+// True when the append in place took the assignment too, ending the clause.
+bool op_concat(Interp& in, bool blank) {
+    if (append_in_place(in, blank)) return true;
     replace_top2(in, concat(in.sp[1], in.sp[0], blank));
     in.pc += 1;
+    return false;
 }
 
 // Fetches a variable onto the stack; an unset variable raises NOVALUE and pushes its name.
@@ -365,10 +366,18 @@ void loop_initial(Interp& in) {
         release(v);
 }
 
+// The value of the loop control variable, through the symbol's cached node when it has one.
+inline Value* control_slot(Interp& in, std::uint16_t sym) {
+    if (VarNode* node = cached_simple_node(in.prog->symbols[sym], in.act->scope);
+        node && !is_absent(node->value))
+        return &node->value;
+    return var_slot(in.act, sym);
+}
+
 void loop_step(Interp& in) {
     if (in.loop.control < 0) return;
     auto sym = static_cast<std::uint16_t>(in.loop.control);
-    Value* slot = var_slot(in.act, sym);
+    Value* slot = control_slot(in, sym);
     if (slot && (slot->flags & in.loop.by.flags & kInteger) && in.act->numeric.digits >= 9) {
         std::int64_t c = std::int64_t{slot->data.integer} + in.loop.by.data.integer;
         if (c >= -kMaxInteger && c <= kMaxInteger) {
@@ -399,7 +408,7 @@ bool loop_test(Interp& in) {
     auto sym = static_cast<std::uint16_t>(in.loop.control);
     const Value& to = in.loop.to;
     int c;
-    Value* slot = var_slot(in.act, sym);
+    Value* slot = control_slot(in, sym);
     if (slot && (slot->flags & to.flags & kInteger) && in.act->numeric.fuzz == 0 &&
         in.act->numeric.digits >= 9) {
         c = slot->data.integer > to.data.integer ? 1
@@ -556,424 +565,459 @@ void call_rxini(Interp& in) {
 }
 
 // Runs instructions until the run ends.
+// Every entry is at a clause boundary. Opcodes inside a clause go straight on to the next
+// (continue); those that end one leave the switch (break) for the checks between clauses.
 void execute(Interp& in) {
+clause:
+    if (in.ended) return;
+    if (halt_check(in.inst)) halt_raised(in);
+    if (in.frame->pending_calls > 0) make_pending_calls(in);
     for (;;) {
-        if (in.checks) {
-            in.checks = false;
-            if (halt_check(in.inst)) halt_raised(in);
-            if (in.frame->pending_calls > 0 && make_pending_calls(in)) continue;
-        }
         if (in.pc >= in.code_size) internal_error(5);
         unsigned op = in.code[in.pc];
         const std::uint8_t* operand = in.code + in.pc + 1;
-        switch (op) {
-            case 1: {
-                std::uint16_t idx = u16_at(operand);
-                if (idx < in.literal_ints_count && in.literal_is_int[idx])
-                    push(in, integer_constant(in.literal_ints[idx]));
-                else
-                    push(in, borrowed(in.prog->literals[idx]));
-                in.pc += 3;
-                continue;
-            }
-            case 2:
-                push_variable(in, u16_at(operand));
-                in.pc += 3;
-                continue;
-            case 3:
-                push(in, kAbsentValue);
-                in.pc += 1;
-                continue;
-            case 4:
-                open_loop(in);
-                in.pc += 1;
-                continue;
-            case 5:
-                close_loop(in);
-                in.pc += 1;
-                break;
-            case 6:
-                in.loop.control = u16_at(operand);
-                in.pc += 3;
-                continue;
-            case 7:
-                loop_to(in);
-                in.pc += 1;
-                continue;
-            case 8:
-                loop_by(in);
-                in.pc += 1;
-                continue;
-            case 9:
-                loop_for(in);
-                in.pc += 1;
-                continue;
-            case 10: {
-                Value v = in.sp[0];
-                ++in.sp;
-                std::uint16_t sym = u16_at(operand);
-                // A whole number needs no preparation to be kept.
-                VarNode* node = (v.flags & kInteger)
-                                    ? cached_simple_node(in.prog->symbols[sym], in.act->scope)
-                                    : nullptr;
-                if (node) {
-                    release(node->value);
-                    node->value = v;
-                    node->flags &= static_cast<std::uint8_t>(~kNodeDropped);
-                } else {
-                    var_store(in.act, sym, v);
-                }
-                in.pc += 3;
-                break;
-            }
-            case 11:
-                loop_initial(in);
-                in.pc += 1;
-                continue;
-            case 12:
-                loop_step(in);
-                in.pc += 1;
-                continue;
-            case 13:
-                if (loop_test(in))
-                    in.pc = u24_at(operand);
-                else
-                    in.pc += 4;
-                continue;
-            case 14:
-            case 15:
-                call_internal(in, u24_at(operand + 1), operand[0],
-                              op == 14 ? kInvokeSubroutine : kInvokeFunction, in.pc + 5);
-                break;
-            case 16:
-            case 17: {
-                Value result;
-                int argc = operand[0];
-                bool got = call_external(in, u24_at(operand + 1), argc, op == 17, result);
-                bool function = finish_call(in, got, result, argc, op == 17);
-                in.pc += 5;
-                if (function) continue;
-                break;
-            }
-            case 18:
-            case 19: {
-                Value result;
-                int argc = operand[0];
-                bool got = call_builtin_at(in, static_cast<int>(u24_at(operand + 1)), argc, result);
-                bool function = finish_call(in, got, result, argc, op == 19);
-                in.pc += 5;
-                if (function) continue;
-                break;
-            }
-            case 20:
-                do_return(in, nullptr);
-                break;
-            case 21: {
-                ValueHolder v(in.sp[0]);
-                ++in.sp;
-                do_return(in, &v.get());
-                break;
-            }
-            case 22:
-                do_exit(in, nullptr);
-                break;
-            case 23: {
-                ValueHolder v(in.sp[0]);
-                ++in.sp;
-                do_exit(in, &v.get());
-                break;
-            }
-            case 24:
-                in.frame->no_result = true;
-                in.ended = true;
-                break;
-            case 25:
-                in.pc = u24_at(operand);
-                break;
-            case 26:
-            case 27: {
-                Value& v = in.sp[0];
-                int b = (v.flags & kInteger) && (v.data.integer == 0 || v.data.integer == 1)
-                            ? v.data.integer
-                            : logical_value(v);
-                drop_top(in);
-                if (b == (op == 27 ? 1 : 0))
-                    in.pc = u24_at(operand);
-                else
-                    in.pc += 4;
-                break;
-            }
-            case 28:
-                swap_environments(in);
-                in.pc += 1;
-                break;
-            case 29:
-                set_environment(in);
-                in.pc += 1;
-                break;
-            case 30: {
-                run_command(in, in.sp[1], in.sp[0]);
-                drop_top(in);
-                drop_top(in);
-                in.pc += 1;
-                break;
-            }
-            case 31: {
-                Value env = copy_value(in.act->environment);
-                ValueHolder hold(env);
-                run_command(in, hold.get(), in.sp[0]);
-                drop_top(in);
-                in.pc += 1;
-                break;
-            }
-            case 32:
-            case 33:
-                parse_string(in.act, u16_at(operand), in.sp[0], op == 33);
-                drop_top(in);
-                in.pc += 3;
-                break;
-            case 34:
-            case 35:
-                if (in.act == in.top) argument_prompt(in.inst);
-                parse_args(in.act, u16_at(operand), op == 35);
-                in.pc += 3;
-                break;
-            case 36:
-                push(in, parse_numeric_string(in));
-                in.pc += 1;
-                continue;
-            case 37:
-                push(in, parse_source_string(in));
-                in.pc += 1;
-                continue;
-            case 38:
-                push(in, parse_version_string());
-                in.pc += 1;
-                continue;
-            case 39:
-                push(in, read_input_line(in));
-                in.pc += 1;
-                continue;
-            case 40:
-                upper_variable(in, u16_at(operand));
-                in.pc += 3;
-                break;
-            case 41:
-                var_drop(in.act, u16_at(operand));
-                in.pc += 3;
-                break;
-            case 42:
-                var_drop_list(in.act, u16_at(operand));
-                in.pc += 3;
-                break;
-            case 43:
-                start_interpret(in, in.sp[0]);
-                break;
-            case 44:
-                end_interpret(in);
-                break;
-            case 45:
-                in.pc += 1;
-                break;
-            case 46:
-                numeric_digits(in);
-                in.pc += 1;
-                break;
-            case 47:
-                numeric_form(in);
-                in.pc += 1;
-                break;
-            case 48:
-                numeric_fuzz(in);
-                in.pc += 1;
-                break;
-            case 49:
-                options(in);
-                in.pc += 1;
-                break;
-            case 50:
-                if (in.act->procedure_done) error(17);
-                in.act->procedure_done = true;
-                var_procedure(in.act);
-                in.pc += 1;
-                break;
-            case 51:
-                var_expose(in.act, u16_at(operand));
-                in.pc += 3;
-                break;
-            case 52:
-                var_expose_list(in.act, u16_at(operand));
-                in.pc += 3;
-                break;
-            case 53:
-            case 54: {
-                Value& v = in.sp[0];
-                queue_add(is_absent(v) ? kNullString : v, op == 53);
-                drop_top(in);
-                in.pc += 1;
-                break;
-            }
-            case 55:
-                push(in, pull_line(in));
-                in.pc += 1;
-                break;
-            case 56:
-                say(in, in.sp[0]);
-                drop_top(in);
-                in.pc += 1;
-                break;
-            case 57:
-                signal_to(in, u24_at(operand));
-                break;
-            case 58: {
-                NumberBuffer nb;
-                std::string_view name = view_of(in.sp[0], nb);
-                std::uint32_t target = find_label(in, name.data(), name.size());
-                signal_to(in, target);
-                break;
-            }
-            case 59:
-                set_trap(in, operand[0], operand[1], u24_at(operand + 2), true);
-                in.pc += 6;
-                break;
-            case 60:
-                set_trap(in, operand[0], operand[1], 0, true);
-                in.pc += 3;
-                break;
-            case 61:
-                set_trap(in, operand[0], operand[1], 0, false);
-                in.pc += 3;
-                break;
-            case 62:
-                apply_trace(in, in.sp[0]);
-                drop_top(in);
-                in.pc += 1;
-                break;
-            case 63:
-                error(u16_at(operand));
-            case 64:
-                op_arith<kOpAdd>(in);
-                in.pc += 1;
-                continue;
-            case 65:
-                op_arith<kOpSubtract>(in);
-                in.pc += 1;
-                continue;
-            case 66:
-                op_arith<kOpMultiply>(in);
-                in.pc += 1;
-                continue;
-            case 67:
-                op_arith<kOpDivide>(in);
-                in.pc += 1;
-                continue;
-            case 68:
-                op_arith<kOpIntDivide>(in);
-                in.pc += 1;
-                continue;
-            case 69:
-                op_arith<kOpRemainder>(in);
-                in.pc += 1;
-                continue;
-            case 70:
-                op_arith<kOpPower>(in);
-                in.pc += 1;
-                continue;
-            case 71:
-                op_prefix(in, kOpPlus);
-                in.pc += 1;
-                continue;
-            case 72:
-                op_prefix(in, kOpMinus);
-                in.pc += 1;
-                continue;
-            case 73:
-                op_prefix(in, kOpAbs);
-                in.pc += 1;
-                continue;
-            case 74: {
-                Value& v = in.sp[0];
-                int r = logical(v, v, kLogNot);
-                replace_top1(in, integer_constant(r));
-                in.pc += 1;
-                continue;
-            }
-            case 75:
-            case 76:
-            case 77: {
-                int r = logical(in.sp[1], in.sp[0], static_cast<int>(op - 74));
-                replace_top2(in, integer_constant(r));
-                in.pc += 1;
-                continue;
-            }
-            case 78:
-            case 79:
-                op_concat(in, op == 79);
-                continue;
-            case 80:
-                op_compare<kCmpEq>(in);
-                in.pc += 1;
-                continue;
-            case 81:
-                op_compare<kCmpStrictEq>(in);
-                in.pc += 1;
-                continue;
-            case 82:
-                op_compare<kCmpNe>(in);
-                in.pc += 1;
-                continue;
-            case 83:
-                op_compare<kCmpStrictNe>(in);
-                in.pc += 1;
-                continue;
-            case 84:
-                op_compare<kCmpGt>(in);
-                in.pc += 1;
-                continue;
-            case 85:
-                op_compare<kCmpLe>(in);
-                in.pc += 1;
-                continue;
-            case 86:
-                op_compare<kCmpStrictGt>(in);
-                in.pc += 1;
-                continue;
-            case 87:
-                op_compare<kCmpStrictLe>(in);
-                in.pc += 1;
-                continue;
-            case 88:
-                op_compare<kCmpLt>(in);
-                in.pc += 1;
-                continue;
-            case 89:
-                op_compare<kCmpGe>(in);
-                in.pc += 1;
-                continue;
-            case 90:
-                op_compare<kCmpStrictLt>(in);
-                in.pc += 1;
-                continue;
-            case 91:
-                op_compare<kCmpStrictGe>(in);
-                in.pc += 1;
-                continue;
-            case 92:
-            case 94:
-            case 96:
-                in.pc += 1;
-                break;
-            case 93:
-            case 95:
-                in.pc += 1;
-                continue;
-            default:
-                internal_error(5);
+        // One indirect jump per opcode; 0 and anything past the last opcode are faults.
+        static constexpr const void* kDispatch[256] = {
+            &&op_bad, &&op_1,   &&op_2,   &&op_3,   &&op_4,   &&op_5,   &&op_6,   &&op_7,
+            &&op_8,   &&op_9,   &&op_10,  &&op_11,  &&op_12,  &&op_13,  &&op_14,  &&op_15,
+            &&op_16,  &&op_17,  &&op_18,  &&op_19,  &&op_20,  &&op_21,  &&op_22,  &&op_23,
+            &&op_24,  &&op_25,  &&op_26,  &&op_27,  &&op_28,  &&op_29,  &&op_30,  &&op_31,
+            &&op_32,  &&op_33,  &&op_34,  &&op_35,  &&op_36,  &&op_37,  &&op_38,  &&op_39,
+            &&op_40,  &&op_41,  &&op_42,  &&op_43,  &&op_44,  &&op_45,  &&op_46,  &&op_47,
+            &&op_48,  &&op_49,  &&op_50,  &&op_51,  &&op_52,  &&op_53,  &&op_54,  &&op_55,
+            &&op_56,  &&op_57,  &&op_58,  &&op_59,  &&op_60,  &&op_61,  &&op_62,  &&op_63,
+            &&op_64,  &&op_65,  &&op_66,  &&op_67,  &&op_68,  &&op_69,  &&op_70,  &&op_71,
+            &&op_72,  &&op_73,  &&op_74,  &&op_75,  &&op_76,  &&op_77,  &&op_78,  &&op_79,
+            &&op_80,  &&op_81,  &&op_82,  &&op_83,  &&op_84,  &&op_85,  &&op_86,  &&op_87,
+            &&op_88,  &&op_89,  &&op_90,  &&op_91,  &&op_92,  &&op_93,  &&op_94,  &&op_95,
+            &&op_96,  &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad,
+            &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad,
+            &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad,
+            &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad,
+            &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad,
+            &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad,
+            &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad,
+            &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad,
+            &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad,
+            &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad,
+            &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad,
+            &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad,
+            &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad,
+            &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad,
+            &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad,
+            &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad,
+            &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad,
+            &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad,
+            &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad,
+            &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad};
+        goto* kDispatch[op];
+        {
+        op_1 : {
+            std::uint16_t idx = u16_at(operand);
+            if (idx < in.literal_ints_count && in.literal_is_int[idx])
+                push(in, integer_constant(in.literal_ints[idx]));
+            else
+                push(in, borrowed(in.prog->literals[idx]));
+            in.pc += 3;
+            continue;
         }
-        // A clause boundary follows.
-        if (in.ended) return;
-        in.checks = true;
+        op_2:
+            push_variable(in, u16_at(operand));
+            in.pc += 3;
+            continue;
+        op_3:
+            push(in, kAbsentValue);
+            in.pc += 1;
+            continue;
+        op_4:
+            open_loop(in);
+            in.pc += 1;
+            continue;
+        op_5:
+            close_loop(in);
+            in.pc += 1;
+            break;
+        op_6:
+            in.loop.control = u16_at(operand);
+            in.pc += 3;
+            continue;
+        op_7:
+            loop_to(in);
+            in.pc += 1;
+            continue;
+        op_8:
+            loop_by(in);
+            in.pc += 1;
+            continue;
+        op_9:
+            loop_for(in);
+            in.pc += 1;
+            continue;
+        op_10 : {
+            Value v = in.sp[0];
+            ++in.sp;
+            std::uint16_t sym = u16_at(operand);
+            // A whole number needs no preparation to be kept.
+            VarNode* node = (v.flags & kInteger)
+                                ? cached_simple_node(in.prog->symbols[sym], in.act->scope)
+                                : nullptr;
+            if (node) {
+                release(node->value);
+                node->value = v;
+                node->flags &= static_cast<std::uint8_t>(~kNodeDropped);
+            } else {
+                var_store(in.act, sym, v);
+            }
+            in.pc += 3;
+            break;
+        }
+        op_11:
+            loop_initial(in);
+            in.pc += 1;
+            continue;
+        op_12:
+            loop_step(in);
+            in.pc += 1;
+            continue;
+        op_13:
+            if (loop_test(in))
+                in.pc = u24_at(operand);
+            else
+                in.pc += 4;
+            continue;
+        op_14:
+        op_15:
+            call_internal(in, u24_at(operand + 1), operand[0],
+                          op == 14 ? kInvokeSubroutine : kInvokeFunction, in.pc + 5);
+            break;
+        op_16:
+        op_17 : {
+            Value result;
+            int argc = operand[0];
+            bool got = call_external(in, u24_at(operand + 1), argc, op == 17, result);
+            bool function = finish_call(in, got, result, argc, op == 17);
+            in.pc += 5;
+            if (function) continue;
+            break;
+        }
+        op_18:
+        op_19 : {
+            Value result;
+            int argc = operand[0];
+            bool got = call_builtin_at(in, static_cast<int>(u24_at(operand + 1)), argc, result);
+            bool function = finish_call(in, got, result, argc, op == 19);
+            in.pc += 5;
+            if (function) continue;
+            break;
+        }
+        op_20:
+            do_return(in, nullptr);
+            break;
+        op_21 : {
+            ValueHolder v(in.sp[0]);
+            ++in.sp;
+            do_return(in, &v.get());
+            break;
+        }
+        op_22:
+            do_exit(in, nullptr);
+            break;
+        op_23 : {
+            ValueHolder v(in.sp[0]);
+            ++in.sp;
+            do_exit(in, &v.get());
+            break;
+        }
+        op_24:
+            in.frame->no_result = true;
+            in.ended = true;
+            break;
+        op_25:
+            in.pc = u24_at(operand);
+            break;
+        op_26:
+        op_27 : {
+            Value& v = in.sp[0];
+            int b = (v.flags & kInteger) && (v.data.integer == 0 || v.data.integer == 1)
+                        ? v.data.integer
+                        : logical_value(v);
+            drop_top(in);
+            if (b == (op == 27 ? 1 : 0))
+                in.pc = u24_at(operand);
+            else
+                in.pc += 4;
+            break;
+        }
+        op_28:
+            swap_environments(in);
+            in.pc += 1;
+            break;
+        op_29:
+            set_environment(in);
+            in.pc += 1;
+            break;
+        op_30 : {
+            run_command(in, in.sp[1], in.sp[0]);
+            drop_top(in);
+            drop_top(in);
+            in.pc += 1;
+            break;
+        }
+        op_31 : {
+            Value env = copy_value(in.act->environment);
+            ValueHolder hold(env);
+            run_command(in, hold.get(), in.sp[0]);
+            drop_top(in);
+            in.pc += 1;
+            break;
+        }
+        op_32:
+        op_33:
+            parse_string(in.act, u16_at(operand), in.sp[0], op == 33);
+            drop_top(in);
+            in.pc += 3;
+            break;
+        op_34:
+        op_35:
+            if (in.act == in.top) argument_prompt(in.inst);
+            parse_args(in.act, u16_at(operand), op == 35);
+            in.pc += 3;
+            break;
+        op_36:
+            push(in, parse_numeric_string(in));
+            in.pc += 1;
+            continue;
+        op_37:
+            push(in, parse_source_string(in));
+            in.pc += 1;
+            continue;
+        op_38:
+            push(in, parse_version_string());
+            in.pc += 1;
+            continue;
+        op_39:
+            push(in, read_input_line(in));
+            in.pc += 1;
+            continue;
+        op_40:
+            upper_variable(in, u16_at(operand));
+            in.pc += 3;
+            break;
+        op_41:
+            var_drop(in.act, u16_at(operand));
+            in.pc += 3;
+            break;
+        op_42:
+            var_drop_list(in.act, u16_at(operand));
+            in.pc += 3;
+            break;
+        op_43:
+            start_interpret(in, in.sp[0]);
+            break;
+        op_44:
+            end_interpret(in);
+            break;
+        op_45:
+            in.pc += 1;
+            break;
+        op_46:
+            numeric_digits(in);
+            in.pc += 1;
+            break;
+        op_47:
+            numeric_form(in);
+            in.pc += 1;
+            break;
+        op_48:
+            numeric_fuzz(in);
+            in.pc += 1;
+            break;
+        op_49:
+            options(in);
+            in.pc += 1;
+            break;
+        op_50:
+            if (in.act->procedure_done) error(17);
+            in.act->procedure_done = true;
+            var_procedure(in.act);
+            in.pc += 1;
+            break;
+        op_51:
+            var_expose(in.act, u16_at(operand));
+            in.pc += 3;
+            break;
+        op_52:
+            var_expose_list(in.act, u16_at(operand));
+            in.pc += 3;
+            break;
+        op_53:
+        op_54 : {
+            Value& v = in.sp[0];
+            queue_add(is_absent(v) ? kNullString : v, op == 53);
+            drop_top(in);
+            in.pc += 1;
+            break;
+        }
+        op_55:
+            push(in, pull_line(in));
+            in.pc += 1;
+            break;
+        op_56:
+            say(in, in.sp[0]);
+            drop_top(in);
+            in.pc += 1;
+            break;
+        op_57:
+            signal_to(in, u24_at(operand));
+            break;
+        op_58 : {
+            NumberBuffer nb;
+            std::string_view name = view_of(in.sp[0], nb);
+            std::uint32_t target = find_label(in, name.data(), name.size());
+            signal_to(in, target);
+            break;
+        }
+        op_59:
+            set_trap(in, operand[0], operand[1], u24_at(operand + 2), true);
+            in.pc += 6;
+            break;
+        op_60:
+            set_trap(in, operand[0], operand[1], 0, true);
+            in.pc += 3;
+            break;
+        op_61:
+            set_trap(in, operand[0], operand[1], 0, false);
+            in.pc += 3;
+            break;
+        op_62:
+            apply_trace(in, in.sp[0]);
+            drop_top(in);
+            in.pc += 1;
+            break;
+        op_63:
+            error(u16_at(operand));
+        op_64:
+            op_arith<kOpAdd>(in);
+            in.pc += 1;
+            continue;
+        op_65:
+            op_arith<kOpSubtract>(in);
+            in.pc += 1;
+            continue;
+        op_66:
+            op_arith<kOpMultiply>(in);
+            in.pc += 1;
+            continue;
+        op_67:
+            op_arith<kOpDivide>(in);
+            in.pc += 1;
+            continue;
+        op_68:
+            op_arith<kOpIntDivide>(in);
+            in.pc += 1;
+            continue;
+        op_69:
+            op_arith<kOpRemainder>(in);
+            in.pc += 1;
+            continue;
+        op_70:
+            op_arith<kOpPower>(in);
+            in.pc += 1;
+            continue;
+        op_71:
+            op_prefix(in, kOpPlus);
+            in.pc += 1;
+            continue;
+        op_72:
+            op_prefix(in, kOpMinus);
+            in.pc += 1;
+            continue;
+        op_73:
+            op_prefix(in, kOpAbs);
+            in.pc += 1;
+            continue;
+        op_74 : {
+            Value& v = in.sp[0];
+            int r = logical(v, v, kLogNot);
+            replace_top1(in, integer_constant(r));
+            in.pc += 1;
+            continue;
+        }
+        op_75:
+        op_76:
+        op_77 : {
+            int r = logical(in.sp[1], in.sp[0], static_cast<int>(op - 74));
+            replace_top2(in, integer_constant(r));
+            in.pc += 1;
+            continue;
+        }
+        op_78:
+        op_79:
+            if (op_concat(in, op == 79)) goto clause;
+            continue;
+        op_80:
+            op_compare<kCmpEq>(in);
+            in.pc += 1;
+            continue;
+        op_81:
+            op_compare<kCmpStrictEq>(in);
+            in.pc += 1;
+            continue;
+        op_82:
+            op_compare<kCmpNe>(in);
+            in.pc += 1;
+            continue;
+        op_83:
+            op_compare<kCmpStrictNe>(in);
+            in.pc += 1;
+            continue;
+        op_84:
+            op_compare<kCmpGt>(in);
+            in.pc += 1;
+            continue;
+        op_85:
+            op_compare<kCmpLe>(in);
+            in.pc += 1;
+            continue;
+        op_86:
+            op_compare<kCmpStrictGt>(in);
+            in.pc += 1;
+            continue;
+        op_87:
+            op_compare<kCmpStrictLe>(in);
+            in.pc += 1;
+            continue;
+        op_88:
+            op_compare<kCmpLt>(in);
+            in.pc += 1;
+            continue;
+        op_89:
+            op_compare<kCmpGe>(in);
+            in.pc += 1;
+            continue;
+        op_90:
+            op_compare<kCmpStrictLt>(in);
+            in.pc += 1;
+            continue;
+        op_91:
+            op_compare<kCmpStrictGe>(in);
+            in.pc += 1;
+            continue;
+        op_92:
+        op_94:
+        op_96:
+            in.pc += 1;
+            break;
+        op_93:
+        op_95:
+            in.pc += 1;
+            continue;
+        op_bad:
+            internal_error(5);
+        }
+        goto clause;
     }
+    goto clause;  // an opcode that ends its clause left the loop with break
 }
 
 LoopRegisters initial_loop() {
@@ -1082,7 +1126,6 @@ void run_program(ExecInstance* inst) {
         finish(in);
         throw;
     }
-    in.checks = true;
     for (;;) {
         try {
             execute(in);
@@ -1090,7 +1133,6 @@ void run_program(ExecInstance* inst) {
         } catch (const RexxUnwind&) {
             if (in.resume && !in.ended) {
                 in.resume = false;
-                in.checks = true;
                 continue;
             }
             finish(in);

@@ -7,6 +7,7 @@
 #include "host_test_support.h"
 #include "platform/lock.h"
 #include "rexx/host/halt.h"
+#include "rexx/host/interrupt.h"
 #include "rexx/host/options.h"
 #include "rexx/host/run_values.h"
 #include "support/rexx_test.h"
@@ -15,7 +16,7 @@ namespace ketra::test {
 namespace {
 
 class OptionReaderTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { clear_options(); }
     void TearDown() override {
         clear_options();
@@ -121,6 +122,20 @@ TEST(HaltCheck, PendingHaltWaitsForThePollAndChecksOffClearTheFlag) {
     EXPECT_FALSE(g_lib.halt_raised);
 }
 
+TEST(HaltCheck, PollsThatFindNothingStillSeeABreakAtTheNextPoll) {
+    ScopedRun run;
+    ExecInstance& inst = run.instance();
+    inst.halt_reload = inst.halt_countdown = 2;
+    platform::ApiLockGuard lock;
+    for (int i = 0; i < 4; ++i) EXPECT_FALSE(halt_check(&inst));
+    request_interrupt();  // what SIGINT does
+    // The next check does not poll; the one after it does, and takes the break.
+    EXPECT_FALSE(halt_check(&inst));
+    EXPECT_TRUE(halt_check(&inst));
+    EXPECT_FALSE(halt_check(&inst));
+    EXPECT_FALSE(halt_check(&inst));  // the break was taken once
+}
+
 LONG APIENTRY halt_exit(LONG fn, LONG sub, PEXIT parm) {
     EXPECT_EQ(fn, RXHLT);
     EXPECT_EQ(sub, RXHLTTST);
@@ -128,7 +143,9 @@ LONG APIENTRY halt_exit(LONG fn, LONG sub, PEXIT parm) {
     return RXEXIT_HANDLED;
 }
 
-LONG APIENTRY failing_halt_exit(LONG, LONG, PEXIT) { return -1; }
+LONG APIENTRY failing_halt_exit(LONG, LONG, PEXIT) {
+    return -1;
+}
 
 TEST(HaltCheck, TheHaltExitIsAskedAtEveryPoll) {
     ScopedRun run;

@@ -742,9 +742,14 @@ TEST_F(InterpTest, ParseArgSeesTheArgumentsInOrder) {
 }
 
 TEST_F(InterpTest, BadOpcodesAreInternalErrors) {
-    Asm a;
-    a.op(97);
-    EXPECT_EQ(run(a).rc, -49);
+    for (int bad : {0, 97, 255}) {
+        Asm a;
+        a.op(bad);
+        EXPECT_EQ(run(a).rc, -49) << bad;
+    }
+    Asm end;
+    end.push("1").push("2").op(64);  // an expression that runs off the end of the code
+    EXPECT_EQ(run(end).rc, -49);
     Asm b;
     b.op(5);  // close a loop that is not open
     EXPECT_EQ(run(b).rc, -49);

@@ -9,6 +9,7 @@
 #include "rexx/host/session.h"
 #include "rexx/runtime/activation.h"
 #include "rexx/runtime/interp.h"
+#include "rexx/runtime/variables.h"
 #include "rexx/translate/program.h"
 
 namespace ketra {
@@ -37,18 +38,9 @@ inline char upper_char(char c) {
     return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
 }
 
-void assign_piece(Activation* a, std::uint16_t sym, const char* p, std::size_t n, bool upper) {
-    if (sym == kPlaceholderTarget) return;
-    // Left unclassified: the store classifies the short values it may keep as whole numbers,
-    // and a long piece is classified only if it is ever used as a number.
-    Value v = kNullString;
-    char* out = start_string(v, n);
-    if (upper) {
-        for (std::size_t i = 0; i < n; ++i) out[i] = upper_char(p[i]);
-    } else if (n) {
-        std::memcpy(out, p, n);
-    }
-    var_store(a, sym, v);
+inline void assign_piece(Activation* a, std::uint16_t sym, const char* p, std::size_t n,
+                         bool upper) {
+    if (sym != kPlaceholderTarget) var_store_chars(a, sym, p, n, upper);
 }
 
 // Splits a piece among the count targets that follow in the template.

@@ -374,31 +374,57 @@ inline VarNode* real(VarNode* node) {
 // The whole-number test is made here on the characters (an optional "-", then 1 to 9 digits
 // without a leading zero, as the classification defines a whole number); a string that
 // cannot begin a number is marked classified (as neither) without the full classification.
-void prepare_for_store(Value& v) {
-    if (!(v.flags & kInteger) && v.length > kInlineMax && !(v.flags & kOwned)) v = copy_value(v);
-    if ((v.flags & kInteger) || v.length == 0 || v.length > 10) return;
-    const char* p = chars_of(v);
-    const std::size_t n = v.length;
+// The integer of characters in whole-number syntax (an optional "-", then 1 to 9 digits without
+// a leading zero); false for any other characters.
+inline bool whole_chars(const char* p, std::size_t n, std::int32_t& out) {
     const bool neg = p[0] == '-';
     const std::size_t digits = n - neg;
-    if (digits >= 1 && digits <= 9 && (p[neg] != '0' || (digits == 1 && !neg))) {
-        std::int32_t x = 0;
-        std::size_t i = neg;
-        while (i < n && p[i] >= '0' && p[i] <= '9') x = x * 10 + (p[i++] - '0');
-        if (i == n) {
+    if (digits < 1 || digits > 9 || (p[neg] == '0' && (digits > 1 || neg))) return false;
+    std::int32_t x = 0;
+    for (std::size_t i = neg; i < n; ++i) {
+        const unsigned d = static_cast<unsigned char>(p[i]) - static_cast<unsigned>('0');
+        if (d > 9) return false;
+        x = x * 10 + static_cast<std::int32_t>(d);
+    }
+    out = neg ? -x : x;
+    return true;
+}
+
+// Copies n characters, in upper case when upper is set.
+inline void copy_chars(char* out, const char* p, std::size_t n, bool upper) {
+    if (!upper) {
+        if (n) std::memcpy(out, p, n);
+        return;
+    }
+    for (std::size_t i = 0; i < n; ++i) {
+        const char c = p[i];
+        out[i] = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
+    }
+}
+
+// The second half of prepare_for_store, for a record that already owns its characters or
+// keeps them inline.
+void settle_short(Value& v) {
+    if ((v.flags & kInteger) || v.length == 0 || v.length > 10) return;
+    const char* p = chars_of(v);
+    const unsigned char c = static_cast<unsigned char>(p[0]);
+    if ((c >= '0' && c <= '9') || c == '-') {
+        std::int32_t x;
+        if (whole_chars(p, v.length, x)) {
             release(v);
-            v = integer_constant(neg ? -x : x);
+            v = integer_constant(x);
             return;
         }
+    } else if (c != ' ' && c != '+' && c != '.') {
+        if (!(v.flags & kClassified)) v.flags |= kClassified;  // not a number
+        return;
     }
-    if (v.flags & kClassified) return;
-    const unsigned char c = static_cast<unsigned char>(p[0]);
-    const bool may_be_number =
-        (c >= '0' && c <= '9') || c == ' ' || c == '+' || c == '-' || c == '.';
-    if (may_be_number)
-        classify(v);
-    else
-        v.flags |= kClassified;  // not a number
+    classify(v);
+}
+
+void prepare_for_store(Value& v) {
+    if (!(v.flags & kInteger) && v.length > kInlineMax && !(v.flags & kOwned)) v = copy_value(v);
+    settle_short(v);
 }
 
 Program& program() {
@@ -1005,6 +1031,36 @@ void var_store(Activation* a, std::uint16_t sym, Value v) {
     VarNode* stem = derive_compound(scope, e, true, stem_len, total);
     VarNode* node = tail_node(stem, {g_derived + stem_len, total - stem_len}, true);
     set_value(node, hold.take());
+}
+
+void var_store_chars(Activation* a, std::uint16_t sym, const char* p, std::size_t n, bool upper) {
+    SymbolEntry& e = program().symbols[sym];
+    if (e.kind != kSymbolSimple) {
+        Value v = kNullString;
+        copy_chars(start_string(v, n), p, n, upper);
+        var_store(a, sym, v);
+        return;
+    }
+    VarNode* node = symbol_node(a->scope, e, true);
+    Value& slot = node->value;
+    node->flags &= static_cast<std::uint8_t>(~kNodeDropped);
+    // A long value replacing one of about its length is written over the old characters: no
+    // buffer is taken or given back. The old buffer is owned (never borrowed or referenced).
+    if (n > kInlineMax && (slot.flags & (kInteger | kOwned)) == kOwned && slot.length >= n &&
+        slot.length <= 2 * n) {
+        char* out = const_cast<char*>(slot.data.ptr);
+        copy_chars(out, p, n, upper);
+        out[n] = '\0';
+        slot.length = static_cast<std::uint32_t>(n);
+        slot.flags = kOwned;
+        settle_short(slot);
+        return;
+    }
+    Value v = kNullString;
+    copy_chars(start_string(v, n), p, n, upper);
+    settle_short(v);
+    release(slot);
+    slot = v;
 }
 
 void var_drop(Activation* a, std::uint16_t sym) {

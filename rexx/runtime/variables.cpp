@@ -33,12 +33,16 @@ struct Key {
     std::uint64_t head;
 };
 
-std::uint64_t head_of(const char* k, std::size_t n) {
-    unsigned char b[8] = {};
-    std::memcpy(b, k, n < 8 ? n : 8);
-    std::uint64_t w;
-    std::memcpy(&w, b, 8);
-    return __builtin_bswap64(w);
+// Built without a variable-length copy: names are mostly short and this runs on every lookup.
+inline std::uint64_t head_of(const char* k, std::size_t n) {
+    std::uint64_t w = 0;
+    if (n >= 8) {
+        std::memcpy(&w, k, 8);
+        return __builtin_bswap64(w);
+    }
+    for (std::size_t i = 0; i < n; ++i)
+        w |= static_cast<std::uint64_t>(static_cast<unsigned char>(k[i])) << (56 - 8 * i);
+    return w;
 }
 
 Key key_of(const char* k, std::size_t n) {
@@ -108,7 +112,10 @@ void free_node(VarNode* node) {
 #endif
 
 VarNode* make_node(const char* k, std::size_t n) {
-    ValueHolder name(make_value(k, n, true));  // freed again when the node cannot be had
+    // Left unclassified: a node's name is only ever read as characters.
+    ValueHolder name;  // freed again when the node cannot be had
+    char* out = start_string(name.get(), n);
+    if (n) std::memcpy(out, k, n);
     VarNode* node = new_node();
     node->name = name.take();
     node->head = head_of(k, n);
@@ -551,7 +558,10 @@ VarNode* derive_compound(VariableScope* scope, const SymbolEntry& e, bool create
     std::size_t count = d.length / 3;
     SymbolEntry& stem = p.symbols[items[1] | (items[2] << 8)];
     std::size_t n = stem.name.length;
-    std::memcpy(g_derived, chars_of(stem.name), n);
+    if (n <= kInlineMax)
+        std::memcpy(g_derived, stem.name.data.chars, kInlineMax);  // one fixed-size move
+    else
+        std::memcpy(g_derived, stem.name.data.ptr, n);
     stem_len = n;
     for (std::size_t i = 1; i < count; ++i) {
         const std::uint8_t* it = items + 3 * i;

@@ -21,8 +21,12 @@ struct Words {
     std::size_t count;  // in 16-bit words
     std::size_t at = 0;
     bool done() const { return at >= count; }
-    std::uint16_t next() {
-        if (at >= count) error(38);  // a template literal cut short
+    // Makes sure k more words follow: a template literal cut short raises 38.
+    void need(std::size_t k) const {
+        if (count - at < k) error(38);
+    }
+    // The next word; need() has vouched for it.
+    std::uint16_t take() {
         std::uint16_t w = static_cast<std::uint16_t>(p[2 * at] | (p[2 * at + 1] << 8));
         ++at;
         return w;
@@ -47,8 +51,9 @@ inline void assign_piece(Activation* a, std::uint16_t sym, const char* p, std::s
 void split_words(Activation* a, Words& w, std::size_t count, const char* s, std::size_t n,
                  bool upper) {
     std::size_t i = 0;
+    w.need(count);
     for (std::size_t t = 0; t < count; ++t) {
-        std::uint16_t sym = w.next();
+        std::uint16_t sym = w.take();
         if (t + 1 == count) {
             assign_piece(a, sym, s + i, n - i, upper);
             break;
@@ -108,12 +113,20 @@ std::size_t find_pattern(const char* s, std::size_t n, std::size_t from, std::st
 }
 
 // Runs one comma-separated template (up to and including its kind 9 group) on a string.
-void run_template(Activation* a, Words& w, const char* s, std::size_t len, bool upper) {
+void run_template(Activation* a, Words& words, const char* s, std::size_t len, bool upper) {
+    // A local copy stays in registers across the stores; the caller's is brought up to date.
+    Words w = words;
+    struct Sync {
+        Words& to;
+        const Words& from;
+        ~Sync() { to.at = from.at; }
+    } sync{words, w};
     std::size_t cursor = 0, pattern = 0;
     while (true) {
-        std::uint16_t kind = w.next();
-        std::uint16_t value = w.next();
-        std::uint16_t count = w.next();
+        w.need(3);
+        std::uint16_t kind = w.take();
+        std::uint16_t value = w.take();
+        std::uint16_t count = w.take();
         std::size_t start = cursor, end = len;
         if (kind == kPatternEnd) {
             cursor = pattern = len;

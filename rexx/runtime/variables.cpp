@@ -1067,7 +1067,26 @@ void var_store_chars(Activation* a, std::uint16_t sym, const char* p, std::size_
         return;
     }
     Value v = kNullString;
-    copy_chars(start_string(v, n), p, n, upper);
+    if (n <= kInlineMax) {
+        v.length = static_cast<std::uint32_t>(n);
+        v.flags = 0;
+        char* out = v.data.chars;
+        // Two overlapping moves cover 4 to 8 characters, three single ones 1 to 3.
+        if (n >= 4) {
+            std::uint32_t head, tail;
+            std::memcpy(&head, p, 4);
+            std::memcpy(&tail, p + n - 4, 4);
+            std::memcpy(out, &head, 4);
+            std::memcpy(out + n - 4, &tail, 4);
+        } else if (n) {
+            out[0] = p[0];
+            out[n / 2] = p[n / 2];
+            out[n - 1] = p[n - 1];
+        }
+        if (upper) copy_chars(out, out, n, true);
+    } else {
+        copy_chars(start_string(v, n), p, n, upper);
+    }
     settle_short(v);
     release(slot);
     slot = v;

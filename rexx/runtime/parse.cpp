@@ -17,25 +17,25 @@ namespace ketra {
 namespace {
 
 struct Words {
-    const std::uint8_t* p;
-    std::size_t count;  // in 16-bit words
-    std::size_t at = 0;
-    bool done() const { return at >= count; }
+    const std::uint8_t* at;
+    const std::uint8_t* end;  // after the last whole 16-bit word
+    bool done() const { return at >= end; }
     // Makes sure k more words follow: a template literal cut short raises 38.
     void need(std::size_t k) const {
-        if (count - at < k) error(38);
+        if (static_cast<std::size_t>(end - at) < 2 * k) error(38);
     }
     // The next word; need() has vouched for it.
     std::uint16_t take() {
-        std::uint16_t w = static_cast<std::uint16_t>(p[2 * at] | (p[2 * at + 1] << 8));
-        ++at;
+        std::uint16_t w = static_cast<std::uint16_t>(at[0] | (at[1] << 8));
+        at += 2;
         return w;
     }
 };
 
 Words words_of(const Value& tmpl) {
     if (is_integer_form(tmpl) || is_absent(tmpl)) error(38);
-    return Words{reinterpret_cast<const std::uint8_t*>(chars_of(tmpl)), tmpl.length / 2};
+    const auto* p = reinterpret_cast<const std::uint8_t*>(chars_of(tmpl));
+    return Words{p, p + 2 * (tmpl.length / 2)};
 }
 
 inline char upper_char(char c) {

@@ -248,7 +248,17 @@ TEST_F(ParseTest, PiecesReplaceValuesOfEveryLength) {
                                              "  17.5e3 ",
                                              "-0",
                                              "999999999",
-                                             "123456789.5"};
+                                             "123456789.5",
+                                             "2024-09-25",
+                                             "12:30",
+                                             "1e5",
+                                             "- 5",
+                                             "7 ",
+                                             "-x",
+                                             "-",
+                                             "5E-3",
+                                             "3.",
+                                             "12a"};
     for (const std::string& p : pieces) {
         for (std::uint16_t target : {x, s}) {
             parse(p, {kEnd, 0, 1, target});
@@ -266,7 +276,7 @@ TEST_F(ParseTest, PiecesReplaceValuesOfEveryLength) {
             EXPECT_EQ(n1, n2) << p;
         }
     }
-    EXPECT_EQ(get("S.A"), "123456789.5");
+    EXPECT_EQ(get("S.A"), "12a");
     // UPPER folds a piece written over the old characters too.
     parse("the first long line", {kEnd, 0, 1, x}, true);
     EXPECT_EQ(get("X"), "THE FIRST LONG LINE");

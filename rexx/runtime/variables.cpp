@@ -195,25 +195,31 @@ VarNode* find_or_insert(VarNode*& root, const char* k, std::size_t n, bool* righ
     VarNode** link = &root;
     bool all_right = true;
     if (rightmost && *rightmost && root) {
+        // Down the right edge, remembering only the link of the lowest node that leans either
+        // way: a new last node changes the balance of the nodes below it (each then leans
+        // right) and at most rebalances that one.
+        VarNode** lean = nullptr;
         VarNode* p = root;
-        while (p->right) {
-            if (depth == kMaxHeight) internal_error(4);
-            links[depth] = link;
-            dirs[depth++] = +1;
+        while (true) {
+            if (p->balance != 0) lean = link;
+            if (!p->right) break;
             link = &p->right;
             p = p->right;
         }
         int c = compare_key(p, key);
         if (c == 0) return p;
         if (c < 0) {
-            if (depth == kMaxHeight) internal_error(4);
-            links[depth] = link;
-            dirs[depth++] = +1;
-            link = &p->right;
-        } else {
-            depth = 0;  // not beyond the end: the ordinary descent
-            link = &root;
+            VarNode* fresh = make_node(k, n);
+            p->right = fresh;
+            for (VarNode* q = lean ? (*lean)->right : root; q != fresh; q = q->right)
+                q->balance = +1;
+            if (lean) {
+                bool grew = false;
+                *lean = grow(*lean, +1, &grew);
+            }
+            return fresh;  // *rightmost stays set
         }
+        link = &root;  // not beyond the end: the ordinary descent
     }
     while (VarNode* p = *link) {
         int c = compare_key(p, key);

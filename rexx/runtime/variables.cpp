@@ -391,12 +391,6 @@ inline VarNode* real(VarNode* node) {
     return (node && (node->flags & kNodeExposed)) ? node->target : node;
 }
 
-// Makes a value fit to be kept in a variable: its own buffer (or inline characters), in
-// integer form when it is whole.
-//
-// The whole-number test is made here on the characters (an optional "-", then 1 to 9 digits
-// without a leading zero, as the classification defines a whole number); a string that
-// cannot begin a number is marked classified (as neither) without the full classification.
 // The integer of characters in whole-number syntax (an optional "-", then 1 to 9 digits without
 // a leading zero); false for any other characters.
 inline bool whole_chars(const char* p, std::size_t n, std::int32_t& out) {
@@ -445,6 +439,12 @@ void settle_short(Value& v) {
     classify(v);
 }
 
+// Makes a value fit to be kept in a variable: its own buffer (or inline characters), in
+// integer form when it is whole.
+//
+// The whole-number test is made here on the characters (an optional "-", then 1 to 9 digits
+// without a leading zero, as the classification defines a whole number); a string that
+// cannot begin a number is marked classified (as neither) without the full classification.
 void prepare_for_store(Value& v) {
     if (!(v.flags & kInteger) && v.length > kInlineMax && !(v.flags & kOwned)) v = copy_value(v);
     settle_short(v);

@@ -99,7 +99,10 @@ std::size_t find_pattern(const char* s, std::size_t n, std::size_t from, std::st
             const void* hit = std::memchr(s + m, pat[0], last - m + 1);
             if (!hit) break;
             m = static_cast<std::size_t>(static_cast<const char*>(hit) - s);
-            if (std::memcmp(s + m + 1, pat.data() + 1, pat.size() - 1) == 0) return m;
+            // Patterns are mostly a few characters: compared in place, not through the library.
+            std::size_t k = 1;
+            while (k < pat.size() && s[m + k] == pat[k]) ++k;
+            if (k == pat.size()) return m;
             ++m;
         }
         return std::string_view::npos;

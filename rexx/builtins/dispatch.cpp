@@ -214,15 +214,55 @@ struct ResultGuard {
     }
 };
 
-void set_omitted(BuiltinArg& a) {
-    a.value = nullptr;
-    a.text = kEmpty;
-    a.length = 0;
-    a.whole = 0;
-    a.count = 0;
+// The record of an omitted argument (or one not given).
+constexpr BuiltinArg kOmittedArg{nullptr, kEmpty, 0, 0, 0, ' ', ' ', true, {}};
+
+// Checks one present argument against its specification byte and fills its record.
+inline void take_argument(BuiltinArg& a, const Value* v, std::uint8_t s) {
+    a.value = v;
     a.pad = ' ';
     a.option = ' ';
-    a.omitted = true;
+    a.omitted = false;
+    if (s & (kBifString | kBifPad | kBifOption)) {
+        a.whole = 0;
+        a.count = 0;
+        if (is_integer_form(*v)) {
+            a.length = static_cast<std::uint32_t>(format_integer(v->data.integer, a.number_text));
+            a.text = a.number_text;
+        } else {
+            a.text = v->length ? chars_of(*v) : kEmpty;
+            a.length = v->length;
+        }
+        if (s & kBifPad) {
+            if (a.length != 1) error(40);
+            a.pad = a.text[0];
+        } else if (s & kBifOption) {
+            if (a.length == 0) error(40);
+            int c = static_cast<unsigned char>(a.text[0]);
+            if (!std::isalpha(c)) error(40);
+            if (std::islower(c)) c -= 32;
+            a.option = static_cast<char>(c);
+        }
+        return;
+    }
+    a.text = kEmpty;
+    a.length = 0;
+    if (s & kBifNumber) {
+        if (!is_number(*v)) error(40);
+        a.whole = 0;
+        a.count = 0;
+        return;
+    }
+    std::int32_t w;
+    if (is_integer_form(*v)) {
+        w = v->data.integer;
+    } else if (!try_whole_number(*v, w)) {
+        error(40);
+    }
+    if ((s & kBifNonNegative) && w < 0) error(40);
+    if ((s & kBifNonZero) && w == 0) error(40);
+    a.whole = w;
+    a.count = w > kCountClamp ? kCountClamp : w;
 }
 
 }  // namespace
@@ -237,54 +277,21 @@ void check_builtin_arguments(BuiltinCall& call, const BuiltinDescriptor& row) {
     const int m = row.max_args;
     if (n > m) error(40);
     if (m > kBuiltinArgRecords) return;
-    for (int i = 1; i <= m; ++i) {
-        BuiltinArg& a = call.arg[i - 1];
-        const auto s = static_cast<std::uint8_t>(row.spec[i - 1]);
-        const Value* v = i <= n ? &call.block[n - i] : nullptr;
-        if (!v || is_absent(*v)) {
-            if (!(s & kBifOptional)) error(40);
-            set_omitted(a);
-            continue;
-        }
-        a.value = v;
-        a.omitted = false;
-        a.pad = ' ';
-        a.option = ' ';
-        a.whole = 0;
-        a.count = 0;
-        if (s & (kBifString | kBifPad | kBifOption)) {
-            if (is_integer_form(*v)) {
-                a.length =
-                    static_cast<std::uint32_t>(format_integer(v->data.integer, a.number_text));
-                a.text = a.number_text;
-            } else {
-                a.text = v->length ? chars_of(*v) : kEmpty;
-                a.length = v->length;
-            }
-            if (s & kBifPad) {
-                if (a.length != 1) error(40);
-                a.pad = a.text[0];
-            } else if (s & kBifOption) {
-                if (a.length == 0) error(40);
-                int c = static_cast<unsigned char>(a.text[0]);
-                if (!std::isalpha(c)) error(40);
-                if (std::islower(c)) c -= 32;
-                a.option = static_cast<char>(c);
-            }
-        } else if (s & kBifNumber) {
-            if (!is_number(*v)) error(40);
-            a.text = kEmpty;
-            a.length = 0;
+    const auto* spec = reinterpret_cast<const std::uint8_t*>(row.spec);
+    const Value* v = call.block + n;  // argument i (from 1) is block[n - i]
+    int i = 0;
+    for (; i < n; ++i) {
+        --v;
+        if (is_absent(*v)) {
+            if (!(spec[i] & kBifOptional)) error(40);
+            call.arg[i] = kOmittedArg;
         } else {
-            std::int32_t w;
-            if (!try_whole_number(*v, w)) error(40);
-            if ((s & kBifNonNegative) && w < 0) error(40);
-            if ((s & kBifNonZero) && w == 0) error(40);
-            a.whole = w;
-            a.count = w > kCountClamp ? kCountClamp : w;
-            a.text = kEmpty;
-            a.length = 0;
+            take_argument(call.arg[i], v, spec[i]);
         }
+    }
+    for (; i < m; ++i) {
+        if (!(spec[i] & kBifOptional)) error(40);
+        call.arg[i] = kOmittedArg;
     }
 }
 

@@ -9,6 +9,7 @@
 #include "rexx/host/session.h"
 #include "rexx/runtime/activation.h"
 #include "rexx/runtime/interp.h"
+#include "rexx/runtime/variables.h"
 #include "rexx/translate/program.h"
 
 namespace ketra {
@@ -16,47 +17,43 @@ namespace ketra {
 namespace {
 
 struct Words {
-    const std::uint8_t* p;
-    std::size_t count;  // in 16-bit words
-    std::size_t at = 0;
-    bool done() const { return at >= count; }
-    std::uint16_t next() {
-        if (at >= count) error(38);  // a template literal cut short
-        std::uint16_t w = static_cast<std::uint16_t>(p[2 * at] | (p[2 * at + 1] << 8));
-        ++at;
+    const std::uint8_t* at;
+    const std::uint8_t* end;  // after the last whole 16-bit word
+    bool done() const { return at >= end; }
+    // Makes sure k more words follow: a template literal cut short raises 38.
+    void need(std::size_t k) const {
+        if (static_cast<std::size_t>(end - at) < 2 * k) error(38);
+    }
+    // The next word; need() has vouched for it.
+    std::uint16_t take() {
+        std::uint16_t w = static_cast<std::uint16_t>(at[0] | (at[1] << 8));
+        at += 2;
         return w;
     }
 };
 
 Words words_of(const Value& tmpl) {
     if (is_integer_form(tmpl) || is_absent(tmpl)) error(38);
-    return Words{reinterpret_cast<const std::uint8_t*>(chars_of(tmpl)), tmpl.length / 2};
+    const auto* p = reinterpret_cast<const std::uint8_t*>(chars_of(tmpl));
+    return Words{p, p + 2 * (tmpl.length / 2)};
 }
 
 inline char upper_char(char c) {
     return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
 }
 
-void assign_piece(Activation* a, std::uint16_t sym, const char* p, std::size_t n, bool upper) {
-    if (sym == kPlaceholderTarget) return;
-    // Left unclassified: the store classifies the short values it may keep as whole numbers,
-    // and a long piece is classified only if it is ever used as a number.
-    Value v = kNullString;
-    char* out = start_string(v, n);
-    if (upper) {
-        for (std::size_t i = 0; i < n; ++i) out[i] = upper_char(p[i]);
-    } else if (n) {
-        std::memcpy(out, p, n);
-    }
-    var_store(a, sym, v);
+inline void assign_piece(Activation* a, std::uint16_t sym, const char* p, std::size_t n,
+                         bool upper) {
+    if (sym != kPlaceholderTarget) var_store_chars(a, sym, p, n, upper);
 }
 
 // Splits a piece among the count targets that follow in the template.
 void split_words(Activation* a, Words& w, std::size_t count, const char* s, std::size_t n,
                  bool upper) {
     std::size_t i = 0;
+    w.need(count);
     for (std::size_t t = 0; t < count; ++t) {
-        std::uint16_t sym = w.next();
+        std::uint16_t sym = w.take();
         if (t + 1 == count) {
             assign_piece(a, sym, s + i, n - i, upper);
             break;
@@ -102,7 +99,10 @@ std::size_t find_pattern(const char* s, std::size_t n, std::size_t from, std::st
             const void* hit = std::memchr(s + m, pat[0], last - m + 1);
             if (!hit) break;
             m = static_cast<std::size_t>(static_cast<const char*>(hit) - s);
-            if (std::memcmp(s + m + 1, pat.data() + 1, pat.size() - 1) == 0) return m;
+            // Patterns are mostly a few characters: compared in place, not through the library.
+            std::size_t k = 1;
+            while (k < pat.size() && s[m + k] == pat[k]) ++k;
+            if (k == pat.size()) return m;
             ++m;
         }
         return std::string_view::npos;
@@ -116,12 +116,20 @@ std::size_t find_pattern(const char* s, std::size_t n, std::size_t from, std::st
 }
 
 // Runs one comma-separated template (up to and including its kind 9 group) on a string.
-void run_template(Activation* a, Words& w, const char* s, std::size_t len, bool upper) {
+void run_template(Activation* a, Words& words, const char* s, std::size_t len, bool upper) {
+    // A local copy stays in registers across the stores; the caller's is brought up to date.
+    Words w = words;
+    struct Sync {
+        Words& to;
+        const Words& from;
+        ~Sync() { to.at = from.at; }
+    } sync{words, w};
     std::size_t cursor = 0, pattern = 0;
     while (true) {
-        std::uint16_t kind = w.next();
-        std::uint16_t value = w.next();
-        std::uint16_t count = w.next();
+        w.need(3);
+        std::uint16_t kind = w.take();
+        std::uint16_t value = w.take();
+        std::uint16_t count = w.take();
         std::size_t start = cursor, end = len;
         if (kind == kPatternEnd) {
             cursor = pattern = len;

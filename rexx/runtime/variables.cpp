@@ -33,12 +33,26 @@ struct Key {
     std::uint64_t head;
 };
 
-std::uint64_t head_of(const char* k, std::size_t n) {
-    unsigned char b[8] = {};
-    std::memcpy(b, k, n < 8 ? n : 8);
-    std::uint64_t w;
-    std::memcpy(&w, b, 8);
-    return __builtin_bswap64(w);
+// Built from fixed-size loads (two overlapping ones for 4 to 7 characters): names are mostly
+// short and this runs on every lookup.
+inline std::uint64_t head_of(const char* k, std::size_t n) {
+    if (n >= 8) {
+        std::uint64_t w;
+        std::memcpy(&w, k, 8);
+        return __builtin_bswap64(w);
+    }
+    if (n >= 4) {
+        std::uint32_t first, last;
+        std::memcpy(&first, k, 4);
+        std::memcpy(&last, k + n - 4, 4);
+        return (static_cast<std::uint64_t>(__builtin_bswap32(first)) << 32) |
+               (static_cast<std::uint64_t>(__builtin_bswap32(last)) << (64 - 8 * n));
+    }
+    if (n == 0) return 0;
+    auto at = [k](std::size_t i) {
+        return static_cast<std::uint64_t>(static_cast<unsigned char>(k[i])) << (56 - 8 * i);
+    };
+    return at(0) | at(n / 2) | at(n - 1);
 }
 
 Key key_of(const char* k, std::size_t n) {
@@ -108,7 +122,10 @@ void free_node(VarNode* node) {
 #endif
 
 VarNode* make_node(const char* k, std::size_t n) {
-    ValueHolder name(make_value(k, n, true));  // freed again when the node cannot be had
+    // Left unclassified: a node's name is only ever read as characters.
+    ValueHolder name;  // freed again when the node cannot be had
+    char* out = start_string(name.get(), n);
+    if (n) std::memcpy(out, k, n);
     VarNode* node = new_node();
     node->name = name.take();
     node->head = head_of(k, n);
@@ -178,25 +195,31 @@ VarNode* find_or_insert(VarNode*& root, const char* k, std::size_t n, bool* righ
     VarNode** link = &root;
     bool all_right = true;
     if (rightmost && *rightmost && root) {
+        // Down the right edge, remembering only the link of the lowest node that leans either
+        // way: a new last node changes the balance of the nodes below it (each then leans
+        // right) and at most rebalances that one.
+        VarNode** lean = nullptr;
         VarNode* p = root;
-        while (p->right) {
-            if (depth == kMaxHeight) internal_error(4);
-            links[depth] = link;
-            dirs[depth++] = +1;
+        while (true) {
+            if (p->balance != 0) lean = link;
+            if (!p->right) break;
             link = &p->right;
             p = p->right;
         }
         int c = compare_key(p, key);
         if (c == 0) return p;
         if (c < 0) {
-            if (depth == kMaxHeight) internal_error(4);
-            links[depth] = link;
-            dirs[depth++] = +1;
-            link = &p->right;
-        } else {
-            depth = 0;  // not beyond the end: the ordinary descent
-            link = &root;
+            VarNode* fresh = make_node(k, n);
+            p->right = fresh;
+            for (VarNode* q = lean ? (*lean)->right : root; q != fresh; q = q->right)
+                q->balance = +1;
+            if (lean) {
+                bool grew = false;
+                *lean = grow(*lean, +1, &grew);
+            }
+            return fresh;  // *rightmost stays set
         }
+        link = &root;  // not beyond the end: the ordinary descent
     }
     while (VarNode* p = *link) {
         int c = compare_key(p, key);
@@ -368,6 +391,54 @@ inline VarNode* real(VarNode* node) {
     return (node && (node->flags & kNodeExposed)) ? node->target : node;
 }
 
+// The integer of characters in whole-number syntax (an optional "-", then 1 to 9 digits without
+// a leading zero); false for any other characters.
+inline bool whole_chars(const char* p, std::size_t n, std::int32_t& out) {
+    const bool neg = p[0] == '-';
+    const std::size_t digits = n - neg;
+    if (digits < 1 || digits > 9 || (p[neg] == '0' && (digits > 1 || neg))) return false;
+    std::int32_t x = 0;
+    for (std::size_t i = neg; i < n; ++i) {
+        const unsigned d = static_cast<unsigned char>(p[i]) - static_cast<unsigned>('0');
+        if (d > 9) return false;
+        x = x * 10 + static_cast<std::int32_t>(d);
+    }
+    out = neg ? -x : x;
+    return true;
+}
+
+// Copies n characters, in upper case when upper is set.
+inline void copy_chars(char* out, const char* p, std::size_t n, bool upper) {
+    if (!upper) {
+        if (n) std::memcpy(out, p, n);
+        return;
+    }
+    for (std::size_t i = 0; i < n; ++i) {
+        const char c = p[i];
+        out[i] = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
+    }
+}
+
+// The second half of prepare_for_store, for a record that already owns its characters or
+// keeps them inline.
+void settle_short(Value& v) {
+    if ((v.flags & kInteger) || v.length == 0 || v.length > 10) return;
+    const char* p = chars_of(v);
+    const unsigned char c = static_cast<unsigned char>(p[0]);
+    if ((c >= '0' && c <= '9') || c == '-') {
+        std::int32_t x;
+        if (whole_chars(p, v.length, x)) {
+            release(v);
+            v = integer_constant(x);
+            return;
+        }
+    } else if (c != ' ' && c != '+' && c != '.') {
+        if (!(v.flags & kClassified)) v.flags |= kClassified;  // not a number
+        return;
+    }
+    classify(v);
+}
+
 // Makes a value fit to be kept in a variable: its own buffer (or inline characters), in
 // integer form when it is whole.
 //
@@ -376,29 +447,7 @@ inline VarNode* real(VarNode* node) {
 // cannot begin a number is marked classified (as neither) without the full classification.
 void prepare_for_store(Value& v) {
     if (!(v.flags & kInteger) && v.length > kInlineMax && !(v.flags & kOwned)) v = copy_value(v);
-    if ((v.flags & kInteger) || v.length == 0 || v.length > 10) return;
-    const char* p = chars_of(v);
-    const std::size_t n = v.length;
-    const bool neg = p[0] == '-';
-    const std::size_t digits = n - neg;
-    if (digits >= 1 && digits <= 9 && (p[neg] != '0' || (digits == 1 && !neg))) {
-        std::int32_t x = 0;
-        std::size_t i = neg;
-        while (i < n && p[i] >= '0' && p[i] <= '9') x = x * 10 + (p[i++] - '0');
-        if (i == n) {
-            release(v);
-            v = integer_constant(neg ? -x : x);
-            return;
-        }
-    }
-    if (v.flags & kClassified) return;
-    const unsigned char c = static_cast<unsigned char>(p[0]);
-    const bool may_be_number =
-        (c >= '0' && c <= '9') || c == ' ' || c == '+' || c == '-' || c == '.';
-    if (may_be_number)
-        classify(v);
-    else
-        v.flags |= kClassified;  // not a number
+    settle_short(v);
 }
 
 Program& program() {
@@ -525,7 +574,10 @@ VarNode* derive_compound(VariableScope* scope, const SymbolEntry& e, bool create
     std::size_t count = d.length / 3;
     SymbolEntry& stem = p.symbols[items[1] | (items[2] << 8)];
     std::size_t n = stem.name.length;
-    std::memcpy(g_derived, chars_of(stem.name), n);
+    if (n <= kInlineMax)
+        std::memcpy(g_derived, stem.name.data.chars, kInlineMax);  // one fixed-size move
+    else
+        std::memcpy(g_derived, stem.name.data.ptr, n);
     stem_len = n;
     for (std::size_t i = 1; i < count; ++i) {
         const std::uint8_t* it = items + 3 * i;
@@ -1005,6 +1057,55 @@ void var_store(Activation* a, std::uint16_t sym, Value v) {
     VarNode* stem = derive_compound(scope, e, true, stem_len, total);
     VarNode* node = tail_node(stem, {g_derived + stem_len, total - stem_len}, true);
     set_value(node, hold.take());
+}
+
+void var_store_chars(Activation* a, std::uint16_t sym, const char* p, std::size_t n, bool upper) {
+    SymbolEntry& e = program().symbols[sym];
+    if (e.kind != kSymbolSimple) {
+        Value v = kNullString;
+        copy_chars(start_string(v, n), p, n, upper);
+        var_store(a, sym, v);
+        return;
+    }
+    VarNode* node = symbol_node(a->scope, e, true);
+    Value& slot = node->value;
+    node->flags &= static_cast<std::uint8_t>(~kNodeDropped);
+    // A long value replacing one of about its length is written over the old characters: no
+    // buffer is taken or given back. The old buffer is owned (never borrowed or referenced).
+    if (n > kInlineMax && (slot.flags & (kInteger | kOwned)) == kOwned && slot.length >= n &&
+        slot.length <= 2 * n) {
+        char* out = const_cast<char*>(slot.data.ptr);
+        copy_chars(out, p, n, upper);
+        out[n] = '\0';
+        slot.length = static_cast<std::uint32_t>(n);
+        slot.flags = kOwned;
+        settle_short(slot);
+        return;
+    }
+    Value v = kNullString;
+    if (n <= kInlineMax) {
+        v.length = static_cast<std::uint32_t>(n);
+        v.flags = 0;
+        char* out = v.data.chars;
+        // Two overlapping moves cover 4 to 8 characters, three single ones 1 to 3.
+        if (n >= 4) {
+            std::uint32_t head, tail;
+            std::memcpy(&head, p, 4);
+            std::memcpy(&tail, p + n - 4, 4);
+            std::memcpy(out, &head, 4);
+            std::memcpy(out + n - 4, &tail, 4);
+        } else if (n) {
+            out[0] = p[0];
+            out[n / 2] = p[n / 2];
+            out[n - 1] = p[n - 1];
+        }
+        if (upper) copy_chars(out, out, n, true);
+    } else {
+        copy_chars(start_string(v, n), p, n, upper);
+    }
+    settle_short(v);
+    release(slot);
+    slot = v;
 }
 
 void var_drop(Activation* a, std::uint16_t sym) {

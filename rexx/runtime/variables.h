@@ -88,6 +88,11 @@ inline VarNode* cached_simple_node(const SymbolEntry& e, const VariableScope* sc
     return node->flags & kNodeExposed ? nullptr : node;
 }
 
+// Stores n characters (folded to upper case when upper is set) as the value of symbol sym, as
+// var_store would store a string of them. A simple variable's value is written in place when
+// its old characters are about as long: the PARSE targets' path.
+void var_store_chars(Activation* a, std::uint16_t sym, const char* p, std::size_t n, bool upper);
+
 // Longest derived name (stem, ".", tail).
 inline constexpr std::size_t kMaxDerivedName = 250;
 

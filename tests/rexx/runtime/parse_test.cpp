@@ -231,6 +231,65 @@ TEST_F(ParseTest, ParsingAVariableIntoItself) {
     EXPECT_EQ(get("W"), "the rest of a long line");
 }
 
+// Each piece replaces the old value whatever their lengths (a long value is overwritten in
+// place when the old one is about as long) and is kept in the form a plain store gives it.
+TEST_F(ParseTest, PiecesReplaceValuesOfEveryLength) {
+    std::uint16_t x = sym("X"), s = sym("S.A"), y = sym("Y");
+    const std::vector<std::string> pieces = {"a long first value here",
+                                             "a long first value",
+                                             "shorter value",
+                                             "12",
+                                             "a value much longer than the one it replaces",
+                                             "x",
+                                             "-123456789",
+                                             "1234567890",
+                                             "0012",
+                                             "lowercase words and more",
+                                             "  17.5e3 ",
+                                             "-0",
+                                             "999999999",
+                                             "123456789.5",
+                                             "2024-09-25",
+                                             "12:30",
+                                             "1e5",
+                                             "- 5",
+                                             "7 ",
+                                             "-x",
+                                             "-",
+                                             "5E-3",
+                                             "3.",
+                                             "12a"};
+    for (const std::string& p : pieces) {
+        for (std::uint16_t target : {x, s}) {
+            parse(p, {kEnd, 0, 1, target});
+            Value got;
+            ASSERT_TRUE(var_fetch(&top_, target, got)) << p;
+            ValueHolder hold(got);
+            NumberBuffer b;
+            EXPECT_EQ(std::string(view_of(got, b)), p);
+            Value plain = make_value(p.data(), p.size(), true);
+            ValueHolder plain_hold(plain);
+            EXPECT_EQ(is_whole(got), is_whole(plain)) << p;
+            EXPECT_EQ(is_number(got), is_number(plain)) << p;
+            std::int32_t n1 = 0, n2 = 0;
+            EXPECT_EQ(small_integer(got, n1), small_integer(plain, n2)) << p;
+            EXPECT_EQ(n1, n2) << p;
+        }
+    }
+    EXPECT_EQ(get("S.A"), "12a");
+    // UPPER folds a piece written over the old characters too.
+    parse("the first long line", {kEnd, 0, 1, x}, true);
+    EXPECT_EQ(get("X"), "THE FIRST LONG LINE");
+    parse("a second long one", {kEnd, 0, 1, x}, true);
+    EXPECT_EQ(get("X"), "A SECOND LONG ONE");
+    // A dropped variable gets its value back.
+    parse("a first long value", {kEnd, 0, 1, y});
+    var_drop(&top_, y);
+    EXPECT_EQ(get("Y"), "<unset:Y>");
+    parse("another long value", {kEnd, 0, 1, y});
+    EXPECT_EQ(get("Y"), "another long value");
+}
+
 TEST_F(ParseTest, SeveralTemplatesAndArguments) {
     std::uint16_t a = sym("A"), b = sym("B"), c = sym("C");
     // PARSE VALUE with a comma: the second template parses an empty string.

@@ -461,6 +461,14 @@ TEST_F(PoolTest, ManyTailsSharingPrefixesKeepOrderAndAreFound) {
     for (int i = 0; i < 64; ++i) tails.push_back(std::string(1, static_cast<char>(0xC0 + i)) + "x");
     for (int i = 0; i < 64; ++i)
         tails.push_back("\x01" + std::string(9, static_cast<char>(0x80 + i)));
+    // Short tails of every length that differ in each one place by a low or a high byte.
+    for (std::size_t len = 1; len <= 8; ++len)
+        for (std::size_t at = 0; at < len; ++at)
+            for (char c : {'\x02', '\xF0'}) {
+                std::string t(len, 'm');
+                t[at] = c;
+                tails.push_back(t);
+            }
     ResolvedName n;
     for (const std::string& t : tails) {
         ASSERT_TRUE(resolve_direct_name("T." + t, n));

@@ -8,19 +8,14 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "platform/std_streams.h"
+
 namespace ketra::platform {
 
 namespace {
 
 void write_fd(int fd, std::string_view data) {
-    while (!data.empty()) {
-        ssize_t n = ::write(fd, data.data(), data.size());
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return;
-        }
-        data.remove_prefix(static_cast<std::size_t>(n));
-    }
+    write_all(fd, data.data(), data.size());
 }
 
 std::string line_of(std::string_view title, std::string_view text) {

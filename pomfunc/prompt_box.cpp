@@ -7,12 +7,12 @@
 // the controlling terminal (/dev/tty) when it can be opened, so that it is seen even when
 // standard output is redirected; otherwise it goes to standard error and the answer is read
 // from standard input. With no terminal the answer is the empty string.
-#include <cerrno>
 #include <string>
 
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "platform/std_streams.h"
 #include "pomfunc/package.h"
 
 namespace pomfunc {
@@ -39,15 +39,7 @@ class Terminal {
     bool present() const { return in_ >= 0; }
 
     void write_all(const std::string& text) const {
-        const char* p = text.data();
-        std::size_t left = text.size();
-        while (left > 0) {
-            ssize_t n = ::write(out_, p, left);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) return;
-            p += n;
-            left -= static_cast<std::size_t>(n);
-        }
+        ketra::platform::write_all(out_, text.data(), text.size());
     }
 
     // One line without its line end. End of input or an interrupted read (Ctrl-C, which the

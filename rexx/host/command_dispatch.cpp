@@ -11,6 +11,7 @@
 #include "rexx/host/memory.h"
 #include "rexx/host/registration.h"
 #include "rexx/host/session.h"
+#include "rexx/runtime/nocase.h"
 #include "rexxsaa.h"
 
 namespace ketra {

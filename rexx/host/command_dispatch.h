@@ -33,20 +33,6 @@ inline constexpr std::size_t kMaxEnvironmentName = 250;
 CommandResult dispatch_command(const char* env, std::size_t env_length, const char* command,
                                std::size_t command_length);
 
-// Case-blind comparisons of command words (ASCII letters only, as the names are).
-inline char fold_upper(char c) {
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-inline bool same_nocase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (fold_upper(a[i]) != fold_upper(b[i])) return false;
-    return true;
-}
-inline bool starts_nocase(std::string_view text, std::string_view prefix) {
-    return text.size() >= prefix.size() && same_nocase(text.substr(0, prefix.size()), prefix);
-}
-
 // True for the names of the operating-system environments: CMD, DOS, COMMAND, and the SYSTEM,
 // SH and BASH that programs written on other Unix hosts use (case ignored).
 bool is_os_environment(std::string_view name);

@@ -12,6 +12,7 @@
 #include "rexx/host/command_dispatch.h"
 #include "rexx/host/console.h"
 #include "rexx/host/hooks.h"
+#include "rexx/runtime/nocase.h"
 
 namespace ketra {
 

@@ -5,6 +5,7 @@
 #include "platform/process.h"
 #include "rexx/host/command_dispatch.h"
 #include "rexx/host/registration.h"
+#include "rexx/runtime/nocase.h"
 
 namespace ketra {
 

@@ -5,20 +5,13 @@
 
 #include <unistd.h>
 
+#include "platform/std_streams.h"
+
 namespace ketra {
 
 namespace {
 constinit DiagnosticSink g_sink = nullptr;
 constinit void* g_context = nullptr;
-
-void write_all(int fd, const char* p, std::size_t n) {
-    while (n > 0) {
-        ssize_t w = ::write(fd, p, n);
-        if (w < 0) return;
-        p += w;
-        n -= static_cast<std::size_t>(w);
-    }
-}
 }  // namespace
 
 void write_diagnostic_line(const char* text, std::size_t length) {
@@ -29,7 +22,7 @@ void write_diagnostic_line(const char* text, std::size_t length) {
     // One write per line keeps lines whole when several processes share the terminal.
     std::string line(text, length);
     line.push_back('\n');
-    write_all(STDERR_FILENO, line.data(), line.size());
+    platform::write_all(STDERR_FILENO, line.data(), line.size());
 }
 
 void set_diagnostic_sink(DiagnosticSink sink, void* context) {

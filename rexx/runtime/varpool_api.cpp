@@ -10,6 +10,7 @@
 #include "rexx/host/session.h"
 #include "rexx/runtime/activation.h"
 #include "rexx/runtime/interp.h"
+#include "rexx/runtime/nocase.h"
 #include "rexx/runtime/variables.h"
 #include "rexxsaa.h"
 
@@ -69,25 +70,14 @@ std::uint8_t next_variable(Activation* a, SHVBLOCK& blk) {
     return flags;
 }
 
-bool equal_nocase(std::string_view a, const char* b) {
-    std::size_t n = std::strlen(b);
-    if (a.size() != n) return false;
-    for (std::size_t i = 0; i < n; ++i) {
-        char c = a[i];
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-        if (c != b[i]) return false;
-    }
-    return true;
-}
-
 std::uint8_t private_info(Activation* a, SHVBLOCK& blk) {
     std::string_view name(blk.shvname.strptr ? blk.shvname.strptr : "",
                           blk.shvname.strptr ? blk.shvname.strlength : 0);
     if (name.size() > 19) return RXSHV_BADF;
     std::string answer;
-    if (equal_nocase(name, "PARM")) {
+    if (same_nocase(name, "PARM")) {
         answer = std::to_string(a->argc);
-    } else if (name.size() > 5 && equal_nocase(name.substr(0, 5), "PARM.")) {
+    } else if (name.size() > 5 && starts_nocase(name, "PARM.")) {
         std::string_view num = name.substr(5);
         long n = 0;
         for (char c : num) {
@@ -100,15 +90,15 @@ std::uint8_t private_info(Activation* a, SHVBLOCK& blk) {
             NumberBuffer b;
             answer.assign(view_of(a->args[n - 1], b));
         }
-    } else if (equal_nocase(name, "QUENAME")) {
+    } else if (same_nocase(name, "QUENAME")) {
         answer = "SESSION";
-    } else if (equal_nocase(name, "SOURCE")) {
+    } else if (same_nocase(name, "SOURCE")) {
         Interp* in = current_interp();
         if (!in) return RXSHV_BADF;
         ValueHolder s(parse_source_string(*in));
         NumberBuffer b;
         answer.assign(view_of(s.get(), b));
-    } else if (equal_nocase(name, "VERSION")) {
+    } else if (same_nocase(name, "VERSION")) {
         ValueHolder s(parse_version_string());
         NumberBuffer b;
         answer.assign(view_of(s.get(), b));

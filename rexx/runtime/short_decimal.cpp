@@ -113,6 +113,13 @@ bool scan_plain(const char* s, std::size_t len, std::int32_t keep, Short& out) {
         cut(s, keep);
         return s;
     }
+    if (v.flags & kScanned) {
+        // A result of this path, read back from the form it was laid out from.
+        Short s{v.data.ptr[0] == '-' ? -1 : 1, v.scan >> 8,
+                -static_cast<std::int64_t>(v.scan & 0xFF), load8(v.data.ptr + kSideOffset)};
+        cut(s, keep);
+        return s;
+    }
     if ((v.flags & kClassified) && !(v.flags & kNumber)) error(41);
     Short plain;
     if (scan_plain(chars_of(v), v.length, keep, plain)) return plain;
@@ -256,8 +263,16 @@ Short divide(const Short& a, const Short& b, std::int32_t p) {
     }
     Value r{};
     const auto len = static_cast<std::size_t>(o - text);
-    std::memcpy(start_string(r, len), text, len);
+    char* out = start_string(r, len);
+    std::memcpy(out, text, len);
     r.flags |= kNumber | kClassified;
+    // With a point, the characters scan back to exactly this coefficient and exponent; they
+    // are kept beside the characters so that the next operation need not scan them.
+    if (x.exp < 0 && len > kInlineMax && len <= kSideMax) {
+        store8(out + kSideOffset, x.coef);
+        r.scan = static_cast<std::uint16_t>((x.nd << 8) | -x.exp);
+        r.flags |= kScanned;
+    }
     return r;
 }
 

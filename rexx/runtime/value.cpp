@@ -26,6 +26,7 @@ void check_length(std::size_t n, int location) {
 // released one is kept for the next such string: computed results (a 10-digit fraction, say)
 // come and go at every clause, and the allocator would otherwise see each of them.
 constexpr std::size_t kSmallBlock = 24;
+static_assert(kSideOffset + 8 <= kSmallBlock && kSideMax < kSmallBlock);
 constexpr int kKeptBlocks = 64;
 struct SmallBlocks {
     char* block[kKeptBlocks]{};
@@ -153,7 +154,7 @@ void shorten(Value& v, std::size_t n) {
         const_cast<char*>(v.data.ptr)[n] = '\0';
     }
     v.length = static_cast<std::uint32_t>(n);
-    v.flags &= static_cast<std::uint8_t>(~(kWhole | kNumber | kClassified | kAbsent));
+    v.flags &= static_cast<std::uint8_t>(~(kWhole | kNumber | kClassified | kAbsent | kScanned));
 }
 
 void release_buffer(const Value& v) {
@@ -172,7 +173,8 @@ Value copy_value(const Value& v) {
     Value c = v;
     if (!(v.flags & kInteger) && v.length > kInlineMax) {
         char* p = new_buffer(v.length);
-        std::memcpy(p, v.data.ptr, v.length);
+        // A scanned number's side word goes with its characters.
+        std::memcpy(p, v.data.ptr, (v.flags & kScanned) ? kSideOffset + 8 : v.length);
         c.data.ptr = p;
         c.flags = static_cast<std::uint8_t>((c.flags & ~kBorrowed) | kOwned);
     }

@@ -26,11 +26,19 @@ enum ValueFlag : std::uint8_t {
     kOwned = 16,      // the buffer belongs to this record and is freed with it
     kAbsent = 32,     // omitted argument, unset value or dropped variable
     kBorrowed = 64,   // the buffer belongs to another record; copy before keeping
+    // The buffer (of a string of kInlineMax + 1 to kSideMax characters) also holds the number's
+    // coefficient in its side word, and field scan its digit and fraction counts. Whatever
+    // writes new characters into a buffer sets the flags afresh, which drops this one.
+    kScanned = 128,
 };
 
 inline constexpr std::size_t kInlineMax = 8;
 // Longest string a value may hold; a longer request is a memory-full report (implementation limit).
 inline constexpr std::size_t kMaxStringLength = 500000000;
+// A string of kInlineMax + 1 to kSideMax characters made by start_string has a buffer with a
+// spare 8-byte side word at kSideOffset (kept by copy_value, lost where new characters go in).
+inline constexpr std::size_t kSideOffset = 16;
+inline constexpr std::size_t kSideMax = kSideOffset - 1;
 // Range of the integer form.
 inline constexpr std::int32_t kMaxInteger = 999999999;
 
@@ -38,7 +46,7 @@ struct Value {
     std::uint32_t length;
     std::uint8_t flags;
     std::uint8_t reserved;
-    std::uint16_t pad;
+    std::uint16_t scan;  // with kScanned: fraction digits, and the digit count times 256
     union Data {
         char chars[kInlineMax];
         const char* ptr;

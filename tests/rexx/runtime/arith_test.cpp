@@ -295,6 +295,57 @@ TEST_F(Arith, ShortPathMatchesDigitPath) {
     EXPECT_EQ(calc("1E+20", kOpAdd, "-1E-20", d16), "1.000000000000000E+20");
 }
 
+// A result that keeps its coefficient beside its characters must behave as its characters do:
+// as an operand at the same, a lower and a higher precision, and through a copy, a borrow and
+// a shortening (which drops the kept form).
+TEST_F(Arith, KeptResultsActAsTheirCharacters) {
+    std::mt19937 rng(4242);
+    const int ops[] = {kOpAdd, kOpSubtract, kOpMultiply, kOpDivide};
+    auto text = [](Value& v) { return std::string(string_of(v)); };
+    auto use = [&](const Value& v, int op, const std::string& other, const Numeric& n) {
+        std::string out;
+        int e = test::error_of([&] {
+            ValueHolder r(make_value(other));
+            ValueHolder res(arith(v, r.get(), op, n));
+            out = std::string(string_of(res.get()));
+        });
+        return e ? "error " + std::to_string(e) : out;
+    };
+    int kept = 0;
+    for (int d : {3, 9, 12, 16}) {
+        Numeric n = digits(d);
+        for (int i = 0; i < 400; ++i) {
+            std::string a = std::to_string(static_cast<long>(rng() % 200000) - 100000);
+            std::string b = std::to_string(1 + rng() % 9999);
+            ValueHolder l(make_value(a));
+            ValueHolder r(make_value(b));
+            ValueHolder res(arith(l.get(), r.get(), ops[rng() % 4], n));
+            Value& v = res.get();
+            if (v.flags & kScanned) ++kept;
+            const std::string chars = text(v);
+            const std::string other = std::to_string(1 + rng() % 97) + ".5";
+            for (int e : {1, 3, 9, 16, 20}) {
+                Numeric m = digits(e);
+                for (int op : ops) {
+                    std::string want = calc(chars, op, other, m);
+                    EXPECT_EQ(use(v, op, other, m), want) << chars << " op " << op << " at " << e;
+                    ValueHolder copy(copy_value(v));
+                    EXPECT_EQ(use(copy.get(), op, other, m), want) << chars;
+                    EXPECT_EQ(use(borrow(v), op, other, m), want) << chars;
+                }
+            }
+            if (v.length > 2) {
+                ValueHolder cut(copy_value(v));
+                shorten(cut.get(), v.length - 1);
+                EXPECT_FALSE(cut.get().flags & kScanned);
+                EXPECT_EQ(use(cut.get(), kOpAdd, "0", n),
+                          calc(chars.substr(0, v.length - 1), kOpAdd, "0", n));
+            }
+        }
+    }
+    EXPECT_GT(kept, 100);  // the kept form was exercised
+}
+
 TEST_F(Arith, HighPrecisionIsExact) {
     Numeric n = digits(2000);
     std::mt19937 rng(5);

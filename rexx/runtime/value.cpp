@@ -31,18 +31,36 @@ constexpr int kKeptBlocks = 64;
 struct SmallBlocks {
     char* block[kKeptBlocks]{};
     int count = 0;
-    ~SmallBlocks() {
-        while (count) release(block[--count]);
-    }
+    ~SmallBlocks();
 };
 constinit thread_local SmallBlocks t_blocks{};
+// The thread's blocks reached without the resolver call that a shared library's own thread
+// storage costs: a pointer in the initial-exec model (9 bytes of static thread storage, which a
+// host that loads the library with dlopen also has room for), set on first use. After the
+// blocks are destroyed at thread exit, buffers go straight to the allocator.
+[[gnu::tls_model("initial-exec")]] constinit thread_local SmallBlocks* t_kept = nullptr;
+[[gnu::tls_model("initial-exec")]] constinit thread_local bool t_kept_gone = false;
+
+SmallBlocks::~SmallBlocks() {
+    t_kept = nullptr;
+    t_kept_gone = true;
+    while (count) release(block[--count]);
+}
+
+// The thread's kept blocks, or null once they are gone.
+inline SmallBlocks* kept_blocks() {
+    SmallBlocks* k = t_kept;
+    if (__builtin_expect(k == nullptr, 0) && !t_kept_gone) k = t_kept = &t_blocks;
+    return k;
+}
 
 // A fresh owned buffer of n characters (n > kInlineMax), NUL-terminated for C callers.
 char* new_buffer(std::size_t n) {
     char* p;
     if (n < kSmallBlock) {
-        SmallBlocks& kept = t_blocks;
-        p = kept.count ? kept.block[--kept.count] : static_cast<char*>(allocate(kSmallBlock));
+        SmallBlocks* kept = kept_blocks();
+        p = kept && kept->count ? kept->block[--kept->count]
+                                : static_cast<char*>(allocate(kSmallBlock));
     } else {
         p = static_cast<char*>(allocate(n + 1));
     }
@@ -160,11 +178,12 @@ void shorten(Value& v, std::size_t n) {
 void release_buffer(const Value& v) {
     char* p = const_cast<char*>(v.data.ptr);
     // Owned buffers made elsewhere may be smaller than a kept block must be.
-    SmallBlocks& kept = t_blocks;
-    if (v.length < kSmallBlock && kept.count < kKeptBlocks &&
-        malloc_usable_size(p) >= kSmallBlock) {
-        kept.block[kept.count++] = p;
-        return;
+    if (v.length < kSmallBlock) {
+        SmallBlocks* kept = kept_blocks();
+        if (kept && kept->count < kKeptBlocks && malloc_usable_size(p) >= kSmallBlock) {
+            kept->block[kept->count++] = p;
+            return;
+        }
     }
     release(p);
 }

@@ -16,6 +16,12 @@ namespace {
 
 constexpr int kLocConcat = 321;
 
+// False for a record already known not to be a whole number (a computed fraction, say), which
+// then skips the integer test.
+inline bool may_be_whole(const Value& v) {
+    return (v.flags & (kInteger | kWhole)) || !(v.flags & kClassified);
+}
+
 bool in_range(std::int64_t v) {
     return v >= -kMaxInteger && v <= kMaxInteger;
 }
@@ -187,7 +193,8 @@ int compare_bytes(std::string_view a, std::string_view b) {
 Value arith(const Value& l, const Value& r, int op, const Numeric& n) {
     if (op < kOpAdd || op > kOpSign) internal_error(320);
     std::int32_t x, y = 0;
-    if (n.digits >= 9 && small_integer(l, x) && (op >= kOpPlus || small_integer(r, y))) {
+    if (n.digits >= 9 && may_be_whole(l) && small_integer(l, x) &&
+        (op >= kOpPlus || (may_be_whole(r) && small_integer(r, y)))) {
         Value out;
         if (fast_arith(x, y, op, out)) return out;
     }

@@ -261,14 +261,29 @@ Short divide(const Short& a, const Short& b, std::int32_t p) {
         std::memcpy(o + before + 1, d + before, 16);
         o += nd + 1;
     }
-    Value r{};
+    // Whole-word moves where the length allows (text has room for them).
     const auto len = static_cast<std::size_t>(o - text);
+    Value r{};
+    if (len <= kInlineMax) {
+        // Past the characters an inline record holds zeros, as everywhere else.
+        r.length = static_cast<std::uint32_t>(len);
+        const std::uint64_t mask = len == kInlineMax ? ~0ull : (1ull << (8 * len)) - 1;
+        store8(r.data.chars, load8(text) & mask);
+        r.flags = kNumber | kClassified;
+        return r;
+    }
     char* out = start_string(r, len);
-    std::memcpy(out, text, len);
     r.flags |= kNumber | kClassified;
-    // With a point, the characters scan back to exactly this coefficient and exponent; they
-    // are kept beside the characters so that the next operation need not scan them.
-    if (x.exp < 0 && len > kInlineMax && len <= kSideMax) {
+    if (len > kSideMax) {
+        std::memcpy(out, text, len);
+        return r;
+    }
+    store8(out, load8(text));
+    store8(out + 8, load8(text + 8));
+    out[len] = '\0';
+    if (x.exp < 0) {
+        // With a point, the characters scan back to exactly this coefficient and exponent;
+        // they are kept beside the characters so that the next operation need not scan them.
         store8(out + kSideOffset, x.coef);
         r.scan = static_cast<std::uint16_t>((x.nd << 8) | -x.exp);
         r.flags |= kScanned;

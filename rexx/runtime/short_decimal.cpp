@@ -140,7 +140,7 @@ bool scan_plain(const char* s, std::size_t len, std::int32_t keep, Short& out) {
 }
 
 // The exact magnitude c * 10^e with the sign, rounded half up to p digits.
-Short rounded(int sign, u128 c, std::int64_t e, std::int32_t p) {
+[[gnu::always_inline]] inline Short rounded(int sign, u128 c, std::int64_t e, std::int32_t p) {
     if (c == 0) return kShortZero;
     if (!(c >> 64)) {
         // The usual case (DIGITS 9): all in 64 bits.
@@ -171,24 +171,38 @@ Short rounded(int sign, u128 c, std::int64_t e, std::int32_t p) {
 
 Short add(Short a, Short b, bool subtract, std::int32_t p) {
     if (subtract) b.sign = -b.sign;
+    // Every case ends in the one rounding below, which is inlined once.
+    int sign;
+    u128 c;
+    std::int64_t bottom;
     if (a.nd == 0 || b.nd == 0) {
         const Short& s = a.nd ? a : b;
-        return rounded(s.sign, s.coef, s.exp, p);
+        sign = s.sign;
+        c = s.coef;
+        bottom = s.exp;
+    } else {
+        // An operand wholly below digit p + 2 of the other is replaced by one digit there, as
+        // on the digit path (it cannot change the rounded sum).
+        std::int64_t ta = a.exp + a.nd, tb = b.exp + b.nd;
+        if (tb <= ta - p - 2) {
+            b = Short{b.sign, 1, ta - p - 3, 1};
+        } else if (ta <= tb - p - 2) {
+            a = Short{a.sign, 1, tb - p - 3, 1};
+        }
+        bottom = a.exp < b.exp ? a.exp : b.exp;
+        u128 x = static_cast<u128>(a.coef) * kPow.p[a.exp - bottom];
+        u128 y = static_cast<u128>(b.coef) * kPow.p[b.exp - bottom];
+        sign = a.sign;
+        if (a.sign == b.sign) {
+            c = x + y;
+        } else if (x >= y) {
+            c = x - y;
+        } else {
+            sign = b.sign;
+            c = y - x;
+        }
     }
-    // An operand wholly below digit p + 2 of the other is replaced by one digit there, as on
-    // the digit path (it cannot change the rounded sum).
-    std::int64_t ta = a.exp + a.nd, tb = b.exp + b.nd;
-    if (tb <= ta - p - 2) {
-        b = Short{b.sign, 1, ta - p - 3, 1};
-    } else if (ta <= tb - p - 2) {
-        a = Short{a.sign, 1, tb - p - 3, 1};
-    }
-    std::int64_t bottom = a.exp < b.exp ? a.exp : b.exp;
-    u128 x = static_cast<u128>(a.coef) * kPow.p[a.exp - bottom];
-    u128 y = static_cast<u128>(b.coef) * kPow.p[b.exp - bottom];
-    if (a.sign == b.sign) return rounded(a.sign, x + y, bottom, p);
-    if (x >= y) return rounded(a.sign, x - y, bottom, p);
-    return rounded(b.sign, y - x, bottom, p);
+    return rounded(sign, c, bottom, p);
 }
 
 Short multiply(const Short& a, const Short& b, std::int32_t p) {

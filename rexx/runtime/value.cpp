@@ -22,34 +22,46 @@ void check_length(std::size_t n, int location) {
     if (n > kMaxStringLength) memory_full(location, kPoolImplementationLimit);
 }
 
-// Buffers of short strings (up to kSmallBlock - 1 characters) are all kSmallBlock bytes, and a
-// released one is kept for the next such string: computed results (a 10-digit fraction, say)
-// come and go at every clause, and the allocator would otherwise see each of them.
-constexpr std::size_t kSmallBlock = 24;
+// Released buffers are kept by size class for the next string of about their length: computed
+// results and copied lines come and go at every clause, and the allocator would otherwise see
+// each of them. Class i serves strings whose buffer (characters and NUL) fits block_bytes(i),
+// the sizes the allocator hands out anyway; a kept block is at least that large.
+constexpr std::size_t kSmallBlock = 24;  // class 0: the shortest strings
+constexpr std::size_t kClassStep = 16;
+constexpr int kClasses = 14;
+constexpr int kKeptPerClass = 31;
+constexpr std::size_t block_bytes(int i) {
+    return kSmallBlock + kClassStep * static_cast<std::size_t>(i);
+}
+constexpr std::size_t kLargestKept = block_bytes(kClasses - 1);
 static_assert(kSideOffset + 8 <= kSmallBlock && kSideMax < kSmallBlock);
-constexpr int kKeptBlocks = 64;
-struct SmallBlocks {
-    char* block[kKeptBlocks]{};
-    int count = 0;
-    ~SmallBlocks();
+
+struct KeptClass {
+    int count;
+    char* block[kKeptPerClass];
 };
-constinit thread_local SmallBlocks t_blocks{};
+struct KeptBlocks {
+    KeptClass cls[kClasses]{};
+    ~KeptBlocks();
+};
+constinit thread_local KeptBlocks t_blocks{};
 // The thread's blocks reached without the resolver call that a shared library's own thread
 // storage costs: a pointer in the initial-exec model (9 bytes of static thread storage, which a
 // host that loads the library with dlopen also has room for), set on first use. After the
 // blocks are destroyed at thread exit, buffers go straight to the allocator.
-[[gnu::tls_model("initial-exec")]] constinit thread_local SmallBlocks* t_kept = nullptr;
+[[gnu::tls_model("initial-exec")]] constinit thread_local KeptBlocks* t_kept = nullptr;
 [[gnu::tls_model("initial-exec")]] constinit thread_local bool t_kept_gone = false;
 
-SmallBlocks::~SmallBlocks() {
+KeptBlocks::~KeptBlocks() {
     t_kept = nullptr;
     t_kept_gone = true;
-    while (count) release(block[--count]);
+    for (KeptClass& c : cls)
+        while (c.count) release(c.block[--c.count]);
 }
 
 // The thread's kept blocks, or null once they are gone.
-inline SmallBlocks* kept_blocks() {
-    SmallBlocks* k = t_kept;
+inline KeptBlocks* kept_blocks() {
+    KeptBlocks* k = t_kept;
     if (__builtin_expect(k == nullptr, 0) && !t_kept_gone) k = t_kept = &t_blocks;
     return k;
 }
@@ -57,10 +69,13 @@ inline SmallBlocks* kept_blocks() {
 // A fresh owned buffer of n characters (n > kInlineMax), NUL-terminated for C callers.
 char* new_buffer(std::size_t n) {
     char* p;
-    if (n < kSmallBlock) {
-        SmallBlocks* kept = kept_blocks();
-        p = kept && kept->count ? kept->block[--kept->count]
-                                : static_cast<char*>(allocate(kSmallBlock));
+    if (n < kLargestKept) {
+        // n + 1 bytes are needed, and n >= kInlineMax + 1: class 0 for up to 24 bytes, then one
+        // class per 16.
+        KeptBlocks* kept = kept_blocks();
+        const auto i = static_cast<int>((n + 8) / kClassStep - 1);
+        p = kept && kept->cls[i].count ? kept->cls[i].block[--kept->cls[i].count]
+                                       : static_cast<char*>(allocate(block_bytes(i)));
     } else {
         p = static_cast<char*>(allocate(n + 1));
     }
@@ -177,12 +192,18 @@ void shorten(Value& v, std::size_t n) {
 
 void release_buffer(const Value& v) {
     char* p = const_cast<char*>(v.data.ptr);
-    // Owned buffers made elsewhere may be smaller than a kept block must be.
-    if (v.length < kSmallBlock) {
-        SmallBlocks* kept = kept_blocks();
-        if (kept && kept->count < kKeptBlocks && malloc_usable_size(p) >= kSmallBlock) {
-            kept->block[kept->count++] = p;
-            return;
+    KeptBlocks* kept;
+    if (v.length < kLargestKept && (kept = kept_blocks())) {
+        // Owned buffers made elsewhere may have any size: the class is the one the block can
+        // serve.
+        const std::size_t usable = malloc_usable_size(p);
+        if (usable >= kSmallBlock) {
+            std::size_t i = (usable - kSmallBlock) / kClassStep;
+            KeptClass& c = kept->cls[i < kClasses ? i : kClasses - 1];
+            if (c.count < kKeptPerClass) {
+                c.block[c.count++] = p;
+                return;
+            }
         }
     }
     release(p);

@@ -6,7 +6,9 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
+#include "rexx/host/memory.h"
 #include "rexxsaa.h"
 #include "support/rexx_test.h"
 
@@ -74,6 +76,38 @@ TEST(ValueStorage, StartStringGivesWritableRoom) {
     std::memcpy(start_string(s, 3), "abc", 3);
     EXPECT_EQ(str(s), "abc");
     EXPECT_FALSE(s.flags & kOwned);
+}
+
+// Released buffers are reused for later strings of other lengths: every length must get room
+// for its characters and NUL, also after owned buffers of odd sizes made elsewhere were
+// released (AddressSanitizer reports a write past a reused block).
+TEST(ValueStorage, ReusedBuffersHoldEveryLength) {
+    for (int round = 0; round < 3; ++round) {
+        std::vector<Value> made;
+        for (std::size_t n = kInlineMax + 1; n < 300; n += 1 + n / 16) {
+            std::string text(n, static_cast<char>('a' + n % 26));
+            made.push_back(make_value(text));
+            // A buffer allocated to the exact length, as hosts and other owners make them.
+            Value odd{};
+            odd.length = static_cast<std::uint32_t>(n);
+            char* p = static_cast<char*>(allocate(n + 1));
+            std::memcpy(p, text.data(), n + 1);
+            odd.data.ptr = p;
+            odd.flags = kOwned;
+            made.push_back(odd);
+        }
+        for (Value& v : made) release(v);
+        for (std::size_t n = 299; n > kInlineMax; n -= 1 + n / 20) {
+            std::string text(n, 'z');
+            Value v{};
+            std::memcpy(start_string(v, n), text.data(), n);
+            ValueHolder h(v);
+            EXPECT_EQ(str(h.get()), text);
+            EXPECT_EQ(h.get().data.ptr[n], '\0');
+            ValueHolder c(copy_value(h.get()));
+            EXPECT_EQ(str(c.get()), text);
+        }
+    }
 }
 
 TEST(ValueStorage, StringLimitIsAnImplementationLimitReport) {

@@ -58,12 +58,15 @@ struct VarNode {
     Value value;              // absent when dropped or never assigned; unused in an alias
     VarNode* tails;           // stem nodes: the tree of compound variables; an exposed
                               // compound: the stem that owns its target (whose default it takes)
-    struct TailIndex* index;  // stem nodes: a hash index over the same tails (may be null)
-    VarNode* target;          // alias nodes (kNodeExposed): the caller's node they stand for
-    std::uint64_t head;       // the name's first 8 bytes, big-endian, zero-padded: most comparisons
-                              // of equal-length names end on this one word
-    std::int8_t balance;      // AVL: -1 left-heavy, 0, +1 right-heavy
+    struct TailIndex* index;  // stem nodes: a hash index over the tree's tails (may be null)
+    struct NumberTails* numbers;  // stem nodes: the compounds whose tail is a plain whole
+                                  // number, kept apart from the tree (may be null)
+    VarNode* target;              // alias nodes (kNodeExposed): the caller's node they stand for
+    std::uint64_t head;   // the name's first 8 bytes, big-endian, zero-padded: most comparisons
+                          // of equal-length names end on this one word
+    std::int8_t balance;  // AVL: -1 left-heavy, 0, +1 right-heavy
     std::uint8_t flags;
+    std::uint32_t number;  // nodes of a NumberTails table: the tail as a number
 };
 
 // The two pools an activation sees.

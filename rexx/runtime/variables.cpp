@@ -391,9 +391,10 @@ void build_index(VarNode* stem) {
 // form a whole-number value takes) is not kept in the tree but in an open-addressing table keyed
 // by the number: the elements of an array are found and added without forming or comparing
 // names and without rebalancing, and a tail variable in integer form is looked up as it is. Its
-// nodes are never freed one by one, only all together with the stem's tails. Ordered walks
-// merge them with the tree through a snapshot sorted by number (the same order as by length,
-// then bytes), taken afresh after the table grew.
+// nodes are never freed one by one, only all together with the stem's tails. Such a node keeps
+// its tail in integer form as its name (the characters are written only for an enumeration,
+// see name_of). Ordered walks merge them with the tree through a snapshot sorted by number
+// (the same order as by length, then bytes), taken afresh after the table grew.
 
 }  // namespace
 
@@ -434,13 +435,13 @@ VarNode* find_number(const VarNode* stem, std::uint32_t k) {
     const std::size_t mask = (std::size_t{1} << x->bits) - 1;
     for (std::size_t i = number_slot(x->bits, k);; i = (i + 1) & mask) {
         VarNode* c = x->slots()[i];
-        if (!c || c->number == k) return c;
+        if (!c || static_cast<std::uint32_t>(c->name.data.integer) == k) return c;
     }
 }
 
 void put_number(NumberTails* x, VarNode* node) {
     const std::size_t mask = (std::size_t{1} << x->bits) - 1;
-    std::size_t i = number_slot(x->bits, node->number);
+    std::size_t i = number_slot(x->bits, static_cast<std::uint32_t>(node->name.data.integer));
     while (x->slots()[i]) i = (i + 1) & mask;
     x->slots()[i] = node;
     ++x->count;
@@ -465,20 +466,13 @@ void reserve_number(VarNode* stem) {
     stem->numbers = bigger;
 }
 
-// The node of number tail k under the stem, made when missing; digits is its name when the
-// caller has it at hand (else it is written here).
-VarNode* find_or_insert_number(VarNode* stem, std::uint32_t k, const char* digits = nullptr,
-                               std::size_t n = 0) {
+// The node of number tail k under the stem, made when missing.
+VarNode* find_or_insert_number(VarNode* stem, std::uint32_t k) {
     if (VarNode* hit = find_number(stem, k)) return hit;
     reserve_number(stem);
-    char written[10];
-    if (!digits) {
-        n = digits_of(k);
-        put_digits(written + n, k);
-        digits = written;
-    }
-    VarNode* node = make_node(digits, n);
-    node->number = k;
+    VarNode* node = new_node();
+    node->name = integer_constant(static_cast<std::int32_t>(k));
+    node->value = kAbsentValue;
     put_number(stem->numbers, node);
     return node;
 }
@@ -491,6 +485,19 @@ void free_numbers(VarNode* stem) {
         if (VarNode* node = x->slots()[i]) free_one(node);
     release_if(static_cast<void*>(x->sorted));
     release(static_cast<void*>(x));
+}
+
+// The name of a node: its characters, or the decimal form of a number node's tail.
+inline std::string_view name_of(const VarNode* node, NumberBuffer& b) {
+    return view_of(node->name, b);
+}
+
+// compare_key for a number node.
+int compare_number(const VarNode* node, const Key& k) {
+    NumberBuffer b;
+    std::string_view name = name_of(node, b);
+    if (name.size() != k.n) return name.size() < k.n ? -1 : 1;
+    return std::memcmp(name.data(), k.p, k.n);
 }
 
 // The number node that comes first after key in enumeration order (the first of all when key
@@ -507,20 +514,23 @@ VarNode* number_after(const VarNode* stem, const Key* key) {
             for (std::size_t i = 0; i < slots; ++i)
                 if (VarNode* node = x->slots()[i]) x->sorted[x->sorted_count++] = node;
             std::sort(x->sorted, x->sorted + x->sorted_count,
-                      [](const VarNode* a, const VarNode* b) { return a->number < b->number; });
+                      [](const VarNode* a, const VarNode* b) {
+                          return a->name.data.integer < b->name.data.integer;
+                      });
         }
     }
     if (x->sorted) {
         VarNode** end = x->sorted + x->sorted_count;
         if (!key) return x->sorted[0];
         VarNode** at = std::partition_point(
-            x->sorted, end, [key](const VarNode* node) { return compare_key(node, *key) <= 0; });
+            x->sorted, end, [key](const VarNode* node) { return compare_number(node, *key) <= 0; });
         return at == end ? nullptr : *at;
     }
     VarNode* best = nullptr;
     for (std::size_t i = 0; i < slots; ++i) {
         VarNode* node = x->slots()[i];
-        if (node && (!key || compare_key(node, *key) > 0) && (!best || node->number < best->number))
+        if (node && (!key || compare_number(node, *key) > 0) &&
+            (!best || node->name.data.integer < best->name.data.integer))
             best = node;
     }
     return best;
@@ -557,8 +567,7 @@ VarNode* find_tail(VarNode* stem, const Key& k) {
 
 // The tail node of (k, n) under the stem, made when missing.
 VarNode* find_or_insert_tail(VarNode* stem, const char* k, std::size_t n) {
-    if (std::uint32_t number; number_tail(k, n, number))
-        return find_or_insert_number(stem, number, k, n);
+    if (std::uint32_t number; number_tail(k, n, number)) return find_or_insert_number(stem, number);
     if (stem->index) {
         if (VarNode* hit = find_tail(stem, key_of(k, n))) return hit;
     }
@@ -1023,19 +1032,23 @@ VarNode* node_after(VarNode* node, const char* k, std::size_t n) {
 // The first node after (k, n) whose variable has a value (the first of all when k is null),
 // in the tree `root` and, for the tails of `stem`, its number table merged in order.
 VarNode* set_node_after(VarNode* root, const VarNode* stem, const char* k, std::size_t n) {
+    NumberBuffer kb, bb;
     while (true) {
         VarNode* node = node_after(root, k, n);
         if (stem) {
             Key key = k ? key_of(k, n) : Key{};
             VarNode* b = number_after(stem, k ? &key : nullptr);
-            if (!node || (b && compare_key(node, {chars_of(b->name), b->name.length, b->head}) > 0))
-                node = b;
+            if (b) {
+                std::string_view bn = name_of(b, bb);
+                if (!node || compare_key(node, key_of(bn.data(), bn.size())) > 0) node = b;
+            }
         }
         if (!node) return nullptr;
         VarNode* r = real(node);
         if (r && !is_absent(r->value)) return node;
-        k = chars_of(node->name);
-        n = node->name.length;
+        std::string_view name = name_of(node, kb);
+        k = name.data();
+        n = name.size();
     }
 }
 
@@ -1056,18 +1069,21 @@ bool visit_stems(VarNode* node, VarVisitor visit, void* context) {
         VarNode* r = real(node);
         if (!r) continue;
         std::string_view stem(chars_of(node->name), node->name.length);
-        for (VarNode* t = set_node_after(r->tails, r, nullptr, 0); t;
-             t = set_node_after(r->tails, r, chars_of(t->name), t->name.length)) {
-            if (!visit(stem, {chars_of(t->name), t->name.length}, real(t)->value, context))
-                return false;
+        NumberBuffer b;
+        for (VarNode* t = set_node_after(r->tails, r, nullptr, 0); t;) {
+            std::string_view tail = name_of(t, b);
+            if (!visit(stem, tail, real(t)->value, context)) return false;
+            t = set_node_after(r->tails, r, tail.data(), tail.size());
         }
     }
     return true;
 }
 
-std::uint16_t keep_key(char* dst, const Value& name) {
-    std::size_t n = name.length < kMaxDerivedName ? name.length : kMaxDerivedName;
-    std::memcpy(dst, chars_of(name), n);
+std::uint16_t keep_key(char* dst, const VarNode* node) {
+    NumberBuffer b;
+    std::string_view name = name_of(node, b);
+    std::size_t n = name.size() < kMaxDerivedName ? name.size() : kMaxDerivedName;
+    std::memcpy(dst, name.data(), n);
     return static_cast<std::uint16_t>(n);
 }
 
@@ -1197,7 +1213,7 @@ bool next_variable(VariableScope* scope, VarCursor& c, std::string_view& stem,
             set_node_after(scope->simple, nullptr, c.phase ? c.name : nullptr, c.name_length);
         if (node) {
             c.phase = 1;
-            c.name_length = keep_key(c.name, node->name);
+            c.name_length = keep_key(c.name, node);
             stem = {c.name, c.name_length};
             tail = {};
             value = &real(node)->value;
@@ -1209,7 +1225,7 @@ bool next_variable(VariableScope* scope, VarCursor& c, std::string_view& stem,
             c.phase = 4;
             return false;
         }
-        c.name_length = keep_key(c.name, first->name);
+        c.name_length = keep_key(c.name, first);
     }
     while (c.phase == 2 || c.phase == 3) {
         VarNode* s = real(find_node(scope->stems, c.name, c.name_length));
@@ -1218,7 +1234,7 @@ bool next_variable(VariableScope* scope, VarCursor& c, std::string_view& stem,
               : nullptr;
         if (node) {
             c.phase = 3;
-            c.tail_length = keep_key(c.tail, node->name);
+            c.tail_length = keep_key(c.tail, node);
             stem = {c.name, c.name_length};
             tail = {c.tail, c.tail_length};
             value = &real(node)->value;
@@ -1227,7 +1243,7 @@ bool next_variable(VariableScope* scope, VarCursor& c, std::string_view& stem,
         VarNode* next = node_after(scope->stems, c.name, c.name_length);
         if (!next) break;
         c.phase = 2;
-        c.name_length = keep_key(c.name, next->name);
+        c.name_length = keep_key(c.name, next);
     }
     c.phase = 4;
     return false;

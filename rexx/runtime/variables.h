@@ -54,7 +54,8 @@ enum VarNodeFlag : std::uint8_t {
 struct VarNode {
     VarNode* left;
     VarNode* right;
-    Value name;               // the name (a stem's with its "."; a compound's tail only)
+    Value name;               // the name (a stem's with its "."; a compound's tail only, in
+                              // integer form for the nodes of a NumberTails table)
     Value value;              // absent when dropped or never assigned; unused in an alias
     VarNode* tails;           // stem nodes: the tree of compound variables; an exposed
                               // compound: the stem that owns its target (whose default it takes)
@@ -66,7 +67,6 @@ struct VarNode {
                           // of equal-length names end on this one word
     std::int8_t balance;  // AVL: -1 left-heavy, 0, +1 right-heavy
     std::uint8_t flags;
-    std::uint32_t number;  // nodes of a NumberTails table: the tail as a number
 };
 
 // The two pools an activation sees.

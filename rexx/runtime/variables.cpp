@@ -429,7 +429,7 @@ inline std::size_t number_slot(std::uint32_t bits, std::uint32_t k) {
     return static_cast<std::size_t>((std::uint64_t{k} * 0x9E3779B97F4A7C15ULL) >> (64 - bits));
 }
 
-VarNode* find_number(const VarNode* stem, std::uint32_t k) {
+[[gnu::always_inline]] inline VarNode* find_number(const VarNode* stem, std::uint32_t k) {
     NumberTails* x = stem->numbers;
     if (!x) return nullptr;
     const std::size_t mask = (std::size_t{1} << x->bits) - 1;
@@ -877,7 +877,7 @@ inline SymbolEntry* single_tail(Program& p, VariableScope* scope, const SymbolEn
 
 // The tail node of the stem for the value of a tail (see single_tail); with create, made when
 // missing.
-VarNode* tail_node_of(VarNode* stem, const Value& tail, bool create) {
+[[gnu::always_inline]] inline VarNode* tail_node_of(VarNode* stem, const Value& tail, bool create) {
     if ((tail.flags & kInteger) && tail.data.integer >= 0) {
         const auto k = static_cast<std::uint32_t>(tail.data.integer);
         return create ? find_or_insert_number(stem, k) : find_number(stem, k);

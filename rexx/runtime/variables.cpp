@@ -654,8 +654,9 @@ void settle_short(Value& v) {
 // The whole-number test is made here on the characters (an optional "-", then 1 to 9 digits
 // without a leading zero, as the classification defines a whole number); a string that
 // cannot begin a number is marked classified (as neither) without the full classification.
-void prepare_for_store(Value& v) {
-    if (!(v.flags & kInteger) && v.length > kInlineMax && !(v.flags & kOwned)) v = copy_value(v);
+inline void prepare_for_store(Value& v) {
+    if (v.flags & kInteger) return;  // the commonest value, kept as it is
+    if (v.length > kInlineMax && !(v.flags & kOwned)) v = copy_value(v);
     settle_short(v);
 }
 
@@ -802,7 +803,7 @@ VarNode* tail_node(VarNode* stem, std::string_view tail, bool create) {
     return real(node);
 }
 
-void set_value(VarNode* node, Value v) {
+inline void set_value(VarNode* node, Value v) {
     prepare_for_store(v);
     release(node->value);
     node->value = v;
@@ -867,10 +868,9 @@ inline SymbolEntry* single_tail(Program& p, VariableScope* scope, const SymbolEn
         v = &p.literals[idx];
     }
     // An integer form takes at most 11 characters.
-    const std::size_t room = kMaxDerivedName - stem.name.length;
-    if (stem.kind != kSymbolStem || stem.name.length > kMaxDerivedName ||
-        (v->flags & kInteger ? 11 : v->length) > room)
-        return nullptr;
+    const std::size_t length =
+        std::size_t{stem.name.length} + (v->flags & kInteger ? 11 : v->length);
+    if (stem.kind != kSymbolStem || length > kMaxDerivedName) return nullptr;
     tail = v;
     return &stem;
 }

@@ -402,6 +402,8 @@ void build_index(VarNode* stem) {
 struct NumberTails {
     std::uint32_t bits;
     std::uint32_t count;         // nodes entered
+    VarNode* newest;             // every node, newest first, chained through `left` (which only
+                                 // tree nodes use otherwise): walks need not scan the slots
     VarNode** sorted;            // the nodes by number (null when not taken or no longer whole)
     std::uint32_t sorted_count;  // how many nodes the snapshot holds
     VarNode** slots() { return reinterpret_cast<VarNode**>(this + 1); }
@@ -457,8 +459,8 @@ void reserve_number(VarNode* stem) {
         allocate_zeroed(sizeof(NumberTails) + (std::size_t{1} << bits) * sizeof(VarNode*)));
     bigger->bits = bits;
     if (x) {
-        for (std::size_t i = 0; i < (std::size_t{1} << x->bits); ++i)
-            if (x->slots()[i]) put_number(bigger, x->slots()[i]);
+        for (VarNode* node = x->newest; node; node = node->left) put_number(bigger, node);
+        bigger->newest = x->newest;
         bigger->sorted = x->sorted;
         bigger->sorted_count = x->sorted_count;
         release(static_cast<void*>(x));
@@ -473,7 +475,10 @@ VarNode* find_or_insert_number(VarNode* stem, std::uint32_t k) {
     VarNode* node = new_node();
     node->name = integer_constant(static_cast<std::int32_t>(k));
     node->value = kAbsentValue;
-    put_number(stem->numbers, node);
+    NumberTails* x = stem->numbers;
+    put_number(x, node);
+    node->left = x->newest;
+    x->newest = node;
     return node;
 }
 
@@ -481,8 +486,11 @@ void free_numbers(VarNode* stem) {
     NumberTails* x = stem->numbers;
     if (!x) return;
     stem->numbers = nullptr;
-    for (std::size_t i = 0; i < (std::size_t{1} << x->bits); ++i)
-        if (VarNode* node = x->slots()[i]) free_one(node);
+    for (VarNode* node = x->newest; node;) {
+        VarNode* older = node->left;
+        free_one(node);
+        node = older;
+    }
     release_if(static_cast<void*>(x->sorted));
     release(static_cast<void*>(x));
 }
@@ -505,14 +513,13 @@ int compare_number(const VarNode* node, const Key& k) {
 VarNode* number_after(const VarNode* stem, const Key* key) {
     NumberTails* x = stem->numbers;
     if (!x || x->count == 0) return nullptr;
-    const std::size_t slots = std::size_t{1} << x->bits;
     if (!x->sorted || x->sorted_count != x->count) {
         release_if(static_cast<void*>(x->sorted));
         x->sorted_count = 0;
         x->sorted = static_cast<VarNode**>(try_allocate_zeroed(x->count * sizeof(VarNode*)));
         if (x->sorted) {
-            for (std::size_t i = 0; i < slots; ++i)
-                if (VarNode* node = x->slots()[i]) x->sorted[x->sorted_count++] = node;
+            for (VarNode* node = x->newest; node; node = node->left)
+                x->sorted[x->sorted_count++] = node;
             std::sort(x->sorted, x->sorted + x->sorted_count,
                       [](const VarNode* a, const VarNode* b) {
                           return a->name.data.integer < b->name.data.integer;
@@ -527,9 +534,8 @@ VarNode* number_after(const VarNode* stem, const Key* key) {
         return at == end ? nullptr : *at;
     }
     VarNode* best = nullptr;
-    for (std::size_t i = 0; i < slots; ++i) {
-        VarNode* node = x->slots()[i];
-        if (node && (!key || compare_number(node, *key) > 0) &&
+    for (VarNode* node = x->newest; node; node = node->left) {
+        if ((!key || compare_number(node, *key) > 0) &&
             (!best || node->name.data.integer < best->name.data.integer))
             best = node;
     }

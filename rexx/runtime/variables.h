@@ -1,7 +1,9 @@
 // The variable pool: simple variables, stems and their compound variables, kept in AVL trees
-// ordered by name length and then bytes; the scopes that PROCEDURE creates and EXPOSE links to
-// the caller's variables; the symbol-table cache; access by name for the programming interface
-// (RexxVariablePool, varpool_api.cpp) and the VALUE built-in; enumeration.
+// ordered by name length and then bytes (a stem's compounds whose tail is a plain whole number
+// in a hash table of their own, merged into that order when enumerated); the scopes that PROCEDURE
+// creates and EXPOSE links to the caller's variables; the symbol-table cache; access by name for
+// the programming interface (RexxVariablePool, varpool_api.cpp) and the VALUE built-in;
+// enumeration.
 //
 // Two ways in:
 //  - By symbol (the interpreter): the functions of interp_ports.h (var_fetch, var_store,

@@ -42,35 +42,79 @@ inline char upper_char(char c) {
     return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
 }
 
-inline void assign_piece(Activation* a, std::uint16_t sym, const char* p, std::size_t n,
-                         bool upper) {
-    if (sym != kPlaceholderTarget) var_store_chars(a, sym, p, n, upper);
-}
+// The string being parsed and the targets waiting to be stored. Pieces are stored in batches:
+// only a variable pattern reads a variable, so everything before one (and before any error) is
+// stored first, and the order of the stores is the template's.
+struct Run {
+    Activation* a;
+    const Program& program;
+    const char* s;
+    std::size_t len;
+    bool upper;
+    // The buffer the characters are borrowed from when a variable owns it (null otherwise). A
+    // simple target that replaces that variable's value hands the buffer to `kept`; before a
+    // target of another kind the characters are copied instead.
+    const char* guard = nullptr;
+    ValueHolder kept;
+    ValueHolder copy;
+    static constexpr std::size_t kBatch = 32;
+    StorePiece pending[kBatch];
+    std::size_t count = 0;
 
-// Splits a piece among the count targets that follow in the template.
-void split_words(Activation* a, Words& w, std::size_t count, const char* s, std::size_t n,
-                 bool upper) {
-    std::size_t i = 0;
-    w.need(count);
-    for (std::size_t t = 0; t < count; ++t) {
+    Run(Activation* act, const char* chars, std::size_t n, bool up)
+        : a(act), program(*g_lib.current->program), s(chars), len(n), upper(up) {}
+
+    void flush() {
+        if (count == 0) return;
+        std::size_t n = count;
+        count = 0;
+        var_store_chars(a, pending, n, upper, guard, kept.get());
+    }
+    [[noreturn]] void fail(int code) {
+        flush();
+        error(code);
+    }
+    // Takes a private copy of the characters; returns where `at` is in the copy.
+    const char* own_source(const char* at) {
+        flush();
+        copy = ValueHolder(make_value(s, len, true));
+        const char* fresh = chars_of(copy.get());
+        at = fresh + (at - s);
+        s = fresh;
+        guard = nullptr;
+        return at;
+    }
+    void assign(std::uint16_t sym, const char* p, std::size_t n) {
+        if (sym == kPlaceholderTarget) return;
+        if (guard && program.symbols[sym].kind != kSymbolSimple) p = own_source(p);
+        if (count == kBatch) flush();
+        pending[count++] = StorePiece{p, static_cast<std::uint32_t>(n), sym};
+    }
+    // Checks that k more words follow in the template.
+    void need(const Words& w, std::size_t k) {
+        if (static_cast<std::size_t>(w.end - w.at) < 2 * k) fail(38);
+    }
+};
+
+// Splits the piece s[i, n) among the count targets that follow in the template.
+void split_words(Run& run, Words& w, std::size_t count, std::size_t i, std::size_t n) {
+    run.need(w, count);
+    const char* s = run.s;
+    for (std::size_t t = 1; t < count; ++t) {
         std::uint16_t sym = w.take();
-        if (t + 1 == count) {
-            assign_piece(a, sym, s + i, n - i, upper);
-            break;
-        }
         while (i < n && s[i] == ' ') ++i;
         std::size_t j = i;
         while (j < n && s[j] != ' ') ++j;
-        assign_piece(a, sym, s + i, j - i, upper);
+        run.assign(sym, s + i, j - i);
+        s = run.s;              // a copy of the source, when one was taken
         i = j < n ? j + 1 : j;  // exactly one blank after the word
     }
+    if (count) run.assign(w.take(), s + i, n - i);
 }
 
-// The value of a pattern operand: a literal, or a variable (NOVALUE when it has no value and
-// the condition is trapped; otherwise its name).
-Value operand(Activation* a, std::uint16_t kind, std::uint16_t index) {
-    bool variable = kind == kPatternStringVar || kind >= kPatternAbsoluteVar;
-    if (!variable) return borrow(g_lib.current->program->literals[index]);
+// The value of a variable operand (NOVALUE when it has no value and the condition is trapped;
+// otherwise its name).
+Value variable_operand(Activation* a, std::uint16_t index) {
     Value v;
     if (!var_fetch(a, index, v)) {
         ValueHolder name(v);  // a derived name is owned; a SIGNAL trap unwinds from here
@@ -80,12 +124,15 @@ Value operand(Activation* a, std::uint16_t kind, std::uint16_t index) {
     return v;
 }
 
-std::size_t position_value(const Value& v) {
+// A position operand: a whole number of at least 0, limited to kParsePositionLimit; -1 when
+// it is not one.
+std::int64_t position_value(const Value& v) {
     std::int32_t n;
-    if (!small_integer(v, n)) n = whole_number(v);
-    if (n < 0) error(26);
-    return static_cast<std::size_t>(n) > kParsePositionLimit - 1 ? kParsePositionLimit
-                                                                 : static_cast<std::size_t>(n);
+    if (!try_whole_number(v, n)) return -1;
+    if (n < 0) return -1;
+    return static_cast<std::size_t>(n) > kParsePositionLimit - 1
+               ? static_cast<std::int64_t>(kParsePositionLimit)
+               : n;
 }
 
 std::size_t find_pattern(const char* s, std::size_t n, std::size_t from, std::string_view pat,
@@ -115,8 +162,8 @@ std::size_t find_pattern(const char* s, std::size_t n, std::size_t from, std::st
     return std::string_view::npos;
 }
 
-// Runs one comma-separated template (up to and including its kind 9 group) on a string.
-void run_template(Activation* a, Words& words, const char* s, std::size_t len, bool upper) {
+// Runs one comma-separated template (up to and including its kind 9 group) on run's string.
+void run_template(Run& run, Words& words) {
     // A local copy stays in registers across the stores; the caller's is brought up to date.
     Words w = words;
     struct Sync {
@@ -124,9 +171,10 @@ void run_template(Activation* a, Words& words, const char* s, std::size_t len, b
         const Words& from;
         ~Sync() { to.at = from.at; }
     } sync{words, w};
+    const std::size_t len = run.len;
     std::size_t cursor = 0, pattern = 0;
     while (true) {
-        w.need(3);
+        run.need(w, 3);
         std::uint16_t kind = w.take();
         std::uint16_t value = w.take();
         std::uint16_t count = w.take();
@@ -134,13 +182,17 @@ void run_template(Activation* a, Words& words, const char* s, std::size_t len, b
         if (kind == kPatternEnd) {
             cursor = pattern = len;
         } else if (kind < kPatternString || kind > kPatternEnd) {
-            error(38);
+            run.fail(38);
         } else {
-            ValueHolder op(operand(a, kind, value));
+            // A variable operand may be a target written earlier in this template.
+            const bool variable = kind == kPatternStringVar || kind >= kPatternAbsoluteVar;
+            if (variable) run.flush();
+            ValueHolder op(variable ? variable_operand(run.a, value)
+                                    : borrow(run.program.literals[value]));
             if (kind == kPatternString || kind == kPatternStringVar) {
                 NumberBuffer b;
                 std::string_view pat = view_of(op.get(), b);
-                std::size_t m = find_pattern(s, len, cursor, pat, upper);
+                std::size_t m = find_pattern(run.s, len, cursor, pat, run.upper);
                 if (m != std::string_view::npos) {
                     end = m;
                     pattern = m;
@@ -148,22 +200,25 @@ void run_template(Activation* a, Words& words, const char* s, std::size_t len, b
                 } else {
                     cursor = pattern = len;
                 }
-            } else if (kind == kPatternAbsolute || kind == kPatternAbsoluteVar) {
-                std::size_t v = position_value(op.get());
-                std::size_t p = v == 0 ? 0 : v - 1;
-                end = p > pattern ? p : len;
-                pattern = cursor = p;
             } else {
-                std::size_t v = position_value(op.get());
-                std::size_t np;
-                if (kind == kPatternForward || kind == kPatternForwardVar) {
-                    np = pattern + v > kParsePositionLimit ? kParsePositionLimit : pattern + v;
+                const std::int64_t pos = position_value(op.get());
+                if (pos < 0) run.fail(26);
+                const auto v = static_cast<std::size_t>(pos);
+                if (kind == kPatternAbsolute || kind == kPatternAbsoluteVar) {
+                    std::size_t p = v == 0 ? 0 : v - 1;
+                    end = p > pattern ? p : len;
+                    pattern = cursor = p;
                 } else {
-                    np = v > pattern ? 0 : pattern - v;
+                    std::size_t np;
+                    if (kind == kPatternForward || kind == kPatternForwardVar) {
+                        np = pattern + v > kParsePositionLimit ? kParsePositionLimit : pattern + v;
+                    } else {
+                        np = v > pattern ? 0 : pattern - v;
+                    }
+                    start = pattern;
+                    end = np > pattern ? np : len;
+                    pattern = cursor = np;
                 }
-                start = pattern;
-                end = np > pattern ? np : len;
-                pattern = cursor = np;
             }
         }
         // Every position is limited to the string; a piece that would start beyond its end
@@ -173,44 +228,39 @@ void run_template(Activation* a, Words& words, const char* s, std::size_t len, b
         if (start > end) end = len;
         if (cursor > len) cursor = len;
         if (pattern > len) pattern = len;
-        split_words(a, w, count, s + start, end - start, upper);
-        if (kind == kPatternEnd) return;
+        split_words(run, w, count, start, end);
+        if (kind == kPatternEnd) {
+            run.flush();
+            return;
+        }
     }
+}
+
+// Parses one string with the next comma-separated template. A source that borrows a
+// variable's characters is guarded: the template may assign that variable.
+void parse_one(Activation* a, Words& w, const Value& source, bool upper) {
+    NumberBuffer b;
+    std::string_view s = is_absent(source) ? std::string_view() : view_of(source, b);
+    Run run(a, s.data(), s.size(), upper);
+    if (source.flags & kBorrowed) run.guard = s.data();
+    run_template(run, w);
 }
 
 }  // namespace
 
 void parse_template(Activation* a, const Value& tmpl, const Value& source, bool upper) {
-    // The targets may include the variable the source came from: keep the characters.
-    ValueHolder copy(source.flags & kBorrowed ? copy_value(source) : kNullString);
-    const Value& src = source.flags & kBorrowed ? copy.get() : source;
-    NumberBuffer b;
-    std::string_view s = is_absent(src) ? std::string_view() : view_of(src, b);
     Words w = words_of(tmpl);
-    run_template(a, w, s.data(), s.size(), upper);
+    parse_one(a, w, source, upper);
     // Further comma-separated templates parse empty strings.
-    while (!w.done()) run_template(a, w, "", 0, upper);
+    while (!w.done()) parse_one(a, w, kNullString, upper);
 }
 
 void parse_arguments(Activation* a, const Value* args, int argc, const Value& tmpl, bool upper) {
     Words w = words_of(tmpl);
-    for (int i = 0; !w.done(); ++i) {
-        if (i < argc && !is_absent(args[i])) {
-            // An argument that borrows a variable's characters is copied first: the template
-            // may assign that variable.
-            const Value& arg = args[i];
-            ValueHolder copy(arg.flags & kBorrowed ? copy_value(arg) : kNullString);
-            NumberBuffer b;
-            std::string_view s = view_of(arg.flags & kBorrowed ? copy.get() : arg, b);
-            run_template(a, w, s.data(), s.size(), upper);
-        } else {
-            run_template(a, w, "", 0, upper);
-        }
-    }
+    for (int i = 0; !w.done(); ++i) parse_one(a, w, i < argc ? args[i] : kNullString, upper);
 }
 
 void parse_string(Activation* a, std::uint16_t tmpl, Value& source, bool upper) {
-    if (source.flags & kBorrowed) make_private(source);  // the stack entry keeps the copy
     parse_template(a, g_lib.current->program->literals[tmpl], source, upper);
 }
 

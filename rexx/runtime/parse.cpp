@@ -65,30 +65,29 @@ struct Run {
         : a(act), program(*g_lib.current->program), s(chars), len(n), upper(up) {}
 
     void flush() {
-        if (count == 0) return;
-        std::size_t n = count;
+        std::size_t done = 0;
+        while (done < count) {
+            done += var_store_chars(a, pending + done, count - done, upper, guard, kept.get());
+            if (done < count) own_source(done);
+        }
         count = 0;
-        var_store_chars(a, pending, n, upper, guard, kept.get());
     }
     [[noreturn]] void fail(int code) {
         flush();
         error(code);
     }
-    // Takes a private copy of the characters; returns where `at` is in the copy.
-    const char* own_source(const char* at) {
-        flush();
+    // Takes a private copy of the characters; the pending pieces from `from` on are moved to it.
+    void own_source(std::size_t from) {
         copy = ValueHolder(make_value(s, len, true));
         const char* fresh = chars_of(copy.get());
-        at = fresh + (at - s);
+        for (std::size_t k = from; k < count; ++k) pending[k].p = fresh + (pending[k].p - s);
         s = fresh;
         guard = nullptr;
-        return at;
     }
-    void assign(std::uint16_t sym, const char* p, std::size_t n) {
+    void assign(std::uint16_t sym, std::size_t from, std::size_t n) {
         if (sym == kPlaceholderTarget) return;
-        if (guard && program.symbols[sym].kind != kSymbolSimple) p = own_source(p);
         if (count == kBatch) flush();
-        pending[count++] = StorePiece{p, static_cast<std::uint32_t>(n), sym};
+        pending[count++] = StorePiece{s + from, static_cast<std::uint32_t>(n), sym};
     }
     // Checks that k more words follow in the template.
     void need(const Words& w, std::size_t k) {
@@ -105,11 +104,10 @@ void split_words(Run& run, Words& w, std::size_t count, std::size_t i, std::size
         while (i < n && s[i] == ' ') ++i;
         std::size_t j = i;
         while (j < n && s[j] != ' ') ++j;
-        run.assign(sym, s + i, j - i);
-        s = run.s;              // a copy of the source, when one was taken
+        run.assign(sym, i, j - i);
         i = j < n ? j + 1 : j;  // exactly one blank after the word
     }
-    if (count) run.assign(w.take(), s + i, n - i);
+    if (count) run.assign(w.take(), i, n - i);
 }
 
 // The value of a variable operand (NOVALUE when it has no value and the condition is trapped;
@@ -124,15 +122,13 @@ Value variable_operand(Activation* a, std::uint16_t index) {
     return v;
 }
 
-// A position operand: a whole number of at least 0, limited to kParsePositionLimit; -1 when
-// it is not one.
-std::int64_t position_value(const Value& v) {
+// A position operand: a whole number of at least 0 (else error 26), limited to
+// kParsePositionLimit.
+std::size_t position_value(Run& run, const Value& v) {
     std::int32_t n;
-    if (!try_whole_number(v, n)) return -1;
-    if (n < 0) return -1;
-    return static_cast<std::size_t>(n) > kParsePositionLimit - 1
-               ? static_cast<std::int64_t>(kParsePositionLimit)
-               : n;
+    if (!try_whole_number(v, n) || n < 0) run.fail(26);
+    return static_cast<std::size_t>(n) > kParsePositionLimit - 1 ? kParsePositionLimit
+                                                                 : static_cast<std::size_t>(n);
 }
 
 std::size_t find_pattern(const char* s, std::size_t n, std::size_t from, std::string_view pat,
@@ -173,25 +169,70 @@ void run_template(Run& run, Words& words) {
     } sync{words, w};
     const std::size_t len = run.len;
     std::size_t cursor = 0, pattern = 0;
-    while (true) {
+    for (;;) {
         run.need(w, 3);
-        std::uint16_t kind = w.take();
-        std::uint16_t value = w.take();
-        std::uint16_t count = w.take();
+        const std::uint16_t kind = w.take();
+        const std::uint16_t value = w.take();
+        const std::uint16_t count = w.take();
         std::size_t start = cursor, end = len;
-        if (kind == kPatternEnd) {
-            cursor = pattern = len;
-        } else if (kind < kPatternString || kind > kPatternEnd) {
-            run.fail(38);
-        } else {
-            // A variable operand may be a target written earlier in this template.
-            const bool variable = kind == kPatternStringVar || kind >= kPatternAbsoluteVar;
-            if (variable) run.flush();
-            ValueHolder op(variable ? variable_operand(run.a, value)
-                                    : borrow(run.program.literals[value]));
-            if (kind == kPatternString || kind == kPatternStringVar) {
-                NumberBuffer b;
-                std::string_view pat = view_of(op.get(), b);
+        std::size_t position = 0;
+        enum { kString, kAbsolute, kForward, kBackward, kEnd } step;
+        // A string pattern's characters; a variable operand is held while they are used.
+        std::string_view pat;
+        NumberBuffer b;
+        ValueHolder op;
+        switch (kind) {
+            case kPatternEnd:
+                step = kEnd;
+                break;
+            case kPatternString:
+                pat = view_of(run.program.literals[value], b);
+                step = kString;
+                break;
+            case kPatternStringVar:
+                run.flush();  // the variable may be a target written earlier in this template
+                op = ValueHolder(variable_operand(run.a, value));
+                pat = view_of(op.get(), b);
+                step = kString;
+                break;
+            case kPatternAbsolute:
+            case kPatternForward:
+            case kPatternBackward:
+                position = position_value(run, run.program.literals[value]);
+                step = kind == kPatternAbsolute  ? kAbsolute
+                       : kind == kPatternForward ? kForward
+                                                 : kBackward;
+                break;
+            case kPatternAbsoluteVar:
+            case kPatternForwardVar:
+            case kPatternBackwardVar:
+                run.flush();
+                op = ValueHolder(variable_operand(run.a, value));
+                position = position_value(run, op.get());
+                step = kind == kPatternAbsoluteVar  ? kAbsolute
+                       : kind == kPatternForwardVar ? kForward
+                                                    : kBackward;
+                break;
+            case kPatternAbsoluteNumber:
+                position = value;
+                step = kAbsolute;
+                break;
+            case kPatternForwardNumber:
+                position = value;
+                step = kForward;
+                break;
+            case kPatternBackwardNumber:
+                position = value;
+                step = kBackward;
+                break;
+            default:
+                run.fail(38);
+        }
+        switch (step) {
+            case kEnd:
+                cursor = pattern = len;
+                break;
+            case kString: {
                 std::size_t m = find_pattern(run.s, len, cursor, pat, run.upper);
                 if (m != std::string_view::npos) {
                     end = m;
@@ -200,25 +241,27 @@ void run_template(Run& run, Words& words) {
                 } else {
                     cursor = pattern = len;
                 }
-            } else {
-                const std::int64_t pos = position_value(op.get());
-                if (pos < 0) run.fail(26);
-                const auto v = static_cast<std::size_t>(pos);
-                if (kind == kPatternAbsolute || kind == kPatternAbsoluteVar) {
-                    std::size_t p = v == 0 ? 0 : v - 1;
-                    end = p > pattern ? p : len;
-                    pattern = cursor = p;
+                break;
+            }
+            case kAbsolute: {
+                std::size_t p = position == 0 ? 0 : position - 1;
+                end = p > pattern ? p : len;
+                pattern = cursor = p;
+                break;
+            }
+            case kForward:
+            case kBackward: {
+                std::size_t np;
+                if (step == kForward) {
+                    np = pattern + position > kParsePositionLimit ? kParsePositionLimit
+                                                                  : pattern + position;
                 } else {
-                    std::size_t np;
-                    if (kind == kPatternForward || kind == kPatternForwardVar) {
-                        np = pattern + v > kParsePositionLimit ? kParsePositionLimit : pattern + v;
-                    } else {
-                        np = v > pattern ? 0 : pattern - v;
-                    }
-                    start = pattern;
-                    end = np > pattern ? np : len;
-                    pattern = cursor = np;
+                    np = position > pattern ? 0 : pattern - position;
                 }
+                start = pattern;
+                end = np > pattern ? np : len;
+                pattern = cursor = np;
+                break;
             }
         }
         // Every position is limited to the string; a piece that would start beyond its end
@@ -229,7 +272,7 @@ void run_template(Run& run, Words& words) {
         if (cursor > len) cursor = len;
         if (pattern > len) pattern = len;
         split_words(run, w, count, start, end);
-        if (kind == kPatternEnd) {
+        if (step == kEnd) {
             run.flush();
             return;
         }

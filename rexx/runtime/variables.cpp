@@ -1059,8 +1059,8 @@ void var_store(Activation* a, std::uint16_t sym, Value v) {
     set_value(node, hold.take());
 }
 
-void var_store_chars(Activation* a, const StorePiece* pieces, std::size_t count, bool upper,
-                     const char* source, Value& kept) {
+std::size_t var_store_chars(Activation* a, const StorePiece* pieces, std::size_t count, bool upper,
+                            const char* source, Value& kept) {
     // One look-up of the symbol table and scope for the whole run of pieces.
     SymbolEntry* symbols = program().symbols.data();
     VariableScope* scope = a->scope;
@@ -1069,6 +1069,7 @@ void var_store_chars(Activation* a, const StorePiece* pieces, std::size_t count,
         const std::size_t n = piece->n;
         SymbolEntry& e = symbols[piece->sym];
         if (e.kind != kSymbolSimple) {
+            if (source) return static_cast<std::size_t>(piece - pieces);
             Value v = kNullString;
             copy_chars(start_string(v, n), p, n, upper);
             var_store(a, piece->sym, v);
@@ -1121,6 +1122,7 @@ void var_store_chars(Activation* a, const StorePiece* pieces, std::size_t count,
         release(slot);
         slot = v;
     }
+    return count;
 }
 
 void var_drop(Activation* a, std::uint16_t sym) {

@@ -100,10 +100,11 @@ struct StorePiece {
 // characters are about as long: the PARSE targets' path. `source` is the buffer the pieces are
 // cut from when that buffer belongs to a variable, else null: a simple variable whose value
 // owns it hands it to `kept` (which must be empty) instead of freeing or overwriting it, so the
-// later pieces keep their characters. With a source, every target must be a simple variable
-// (the caller copies the source before storing into any other).
-void var_store_chars(Activation* a, const StorePiece* pieces, std::size_t count, bool upper,
-                     const char* source, Value& kept);
+// later pieces keep their characters. With a source, the stores stop before a target that is
+// not a simple variable (whose store could free any buffer): the caller copies the characters
+// and stores the rest without a source. Returns the number of pieces stored.
+std::size_t var_store_chars(Activation* a, const StorePiece* pieces, std::size_t count, bool upper,
+                            const char* source, Value& kept);
 
 // Longest derived name (stem, ".", tail).
 inline constexpr std::size_t kMaxDerivedName = 250;

@@ -421,7 +421,7 @@ inline void copy_chars(char* out, const char* p, std::size_t n, bool upper) {
 
 // The second half of prepare_for_store, for a record that already owns its characters or
 // keeps them inline.
-void settle_short(Value& v) {
+[[gnu::always_inline]] inline void settle_short(Value& v) {
     if ((v.flags & kInteger) || v.length == 0 || v.length > 10) return;
     const char* p = chars_of(v);
     const unsigned char c = static_cast<unsigned char>(p[0]);

@@ -53,10 +53,9 @@ struct Run {
     bool upper;
     // The buffer the characters are borrowed from when a variable owns it (null otherwise). A
     // simple target that replaces that variable's value hands the buffer to `kept`; before a
-    // target of another kind the characters are copied instead.
+    // target of another kind the characters are copied into `kept` unless it holds them.
     const char* guard = nullptr;
     ValueHolder kept;
-    ValueHolder copy;
     static constexpr std::size_t kBatch = 32;
     StorePiece pending[kBatch];
     std::size_t count = 0;
@@ -76,13 +75,15 @@ struct Run {
         flush();
         error(code);
     }
-    // Takes a private copy of the characters; the pending pieces from `from` on are moved to it.
+    // Makes the characters the run's own: a private copy, unless the buffer has been handed
+    // over already; the pending pieces from `from` on are moved to the copy.
     void own_source(std::size_t from) {
-        copy = ValueHolder(make_value(s, len, true));
-        const char* fresh = chars_of(copy.get());
+        guard = nullptr;
+        if (kept.get().length > kInlineMax) return;  // handed over
+        kept = ValueHolder(make_value(s, len, true));
+        const char* fresh = chars_of(kept.get());
         for (std::size_t k = from; k < count; ++k) pending[k].p = fresh + (pending[k].p - s);
         s = fresh;
-        guard = nullptr;
     }
     void assign(std::uint16_t sym, std::size_t from, std::size_t n) {
         if (sym == kPlaceholderTarget) return;
@@ -282,6 +283,17 @@ void run_template(Run& run, Words& words) {
 // Parses one string with the next comma-separated template. A source that borrows a
 // variable's characters is guarded: the template may assign that variable.
 void parse_one(Activation* a, Words& w, const Value& source, bool upper) {
+    // A whole number given whole to a single target keeps its integer form: no characters are
+    // made only to be read back.
+    if ((source.flags & kInteger) && w.end - w.at >= 8) {
+        Words head = w;
+        if (head.take() == kPatternEnd && (head.take(), head.take()) == 1) {
+            const std::uint16_t sym = head.take();
+            w = head;
+            if (sym != kPlaceholderTarget) var_store(a, sym, source);
+            return;
+        }
+    }
     NumberBuffer b;
     std::string_view s = is_absent(source) ? std::string_view() : view_of(source, b);
     Run run(a, s.data(), s.size(), upper);

@@ -685,10 +685,7 @@ overflow:
 op_1 : {
     if (sp <= stack_low) goto overflow;
     std::uint16_t idx = u16_at(ip + 1);
-    if (idx < in.literal_ints_count && in.literal_is_int[idx])
-        *--sp = integer_constant(in.literal_ints[idx]);
-    else
-        *--sp = borrowed(in.prog->literals[idx]);
+    *--sp = idx < in.literal_ints_count ? in.literal_pushes[idx] : borrowed(in.prog->literals[idx]);
     ip += 3;
     KETRA_NEXT();
 }
@@ -1302,17 +1299,20 @@ void run_program(ExecInstance* inst) {
     // Whole-number literals in canonical form are pushed in integer form, so the integer
     // paths of the operators apply to them.
     std::size_t nlit = prog->literals.size();
-    RexxVector<std::int32_t> ints(nlit);
-    RexxVector<std::uint8_t> is_int(nlit);
+    RexxVector<Value> pushes(nlit);
     for (std::size_t k = 0; k < nlit; ++k) {
         const Value& lit = prog->literals[k];
         std::int32_t n;
-        is_int[k] =
-            (lit.flags & kInteger) || ((classification(lit) & kWhole) && small_integer(lit, n));
-        if (is_int[k]) ints[k] = (lit.flags & kInteger) ? lit.data.integer : n;
+        if (lit.flags & kInteger)
+            pushes[k] = integer_constant(lit.data.integer);
+        else if ((classification(lit) & kWhole) && small_integer(lit, n))
+            pushes[k] = integer_constant(n);
+        else
+            pushes[k] = borrowed(lit);
+        // Classified once here rather than by each operator or built-in that reads it.
+        classify(pushes[k]);
     }
-    in.literal_ints = ints.data();
-    in.literal_is_int = is_int.data();
+    in.literal_pushes = pushes.data();
     in.literal_ints_count = static_cast<std::uint32_t>(nlit);
     in.program_symbols = static_cast<std::uint32_t>(prog->symbols.size());
 

@@ -17,6 +17,7 @@
 #include "rexx/host/session.h"
 #include "rexx/runtime/activation.h"
 #include "rexx/runtime/value.h"
+#include "rexx/runtime/variables.h"
 #include "rexx/translate/program.h"
 
 namespace ketra {
@@ -74,7 +75,9 @@ Interp* current_interp();
 void set_current_interp(Interp* in);
 
 // Loop registers of no loop (BY 1, no TO, no FOR, no control variable).
-LoopRegisters empty_loop_registers();
+inline LoopRegisters empty_loop_registers() {
+    return LoopRegisters{kOneValue, kAbsentValue, -1, 0, -1};
+}
 // Length of an instruction by its opcode (0 for a byte that is not an opcode).
 std::uint8_t instruction_length(unsigned op);
 
@@ -158,6 +161,17 @@ void set_sigl(Interp& in);
 // Stores a copy of v into the variable of symbol sym / drops it.
 void assign_symbol(Interp& in, std::uint16_t sym, const Value& v);
 void assign_integer(Interp& in, std::uint16_t sym, std::int32_t n);
+
+// Stores an integer-form value (which needs no preparation to be kept) straight into the node of
+// simple variable sym when the symbol-table cache holds it; false when var_store must do it.
+inline bool store_integer_cached(Interp& in, std::uint16_t sym, const Value& v) {
+    VarNode* node = cached_simple_node(in.prog->symbols[sym], in.act->scope);
+    if (!node) return false;
+    release(node->value);
+    node->value = v;
+    node->flags &= static_cast<std::uint8_t>(~kNodeDropped);
+    return true;
+}
 
 // ---- external calls (interp_external.cpp) ------------------------------------------------
 

@@ -301,11 +301,7 @@ void open_loop(Interp& in) {
     saved[4] = integer_constant(in.loop.control);
     saved[4].reserved = 0xA5;  // marks the saved registers for the check of close_loop
     for (Value& v : saved) *--in.sp = v;
-    in.loop.by = kOneValue;
-    in.loop.to = kAbsentValue;
-    in.loop.for_count = -1;
-    in.loop.descending = 0;
-    in.loop.control = -1;
+    in.loop = empty_loop_registers();
     ++in.act->loop_nesting;
 }
 
@@ -1215,23 +1211,13 @@ op_bad : {
 #undef KETRA_NEXT
 }
 
-LoopRegisters initial_loop() {
-    LoopRegisters r;
-    r.by = kOneValue;
-    r.to = kAbsentValue;
-    r.for_count = -1;
-    r.descending = 0;
-    r.control = -1;
-    return r;
-}
-
 // The end of a run, however it ends.
 void finish(Interp& in) {
     call_termination_exit(in);
     leave_all_activations(in);
     release(in.loop.by);
     release(in.loop.to);
-    in.loop = initial_loop();
+    in.loop = empty_loop_registers();
     discard_stack_to(in, in.stack_high);
 }
 
@@ -1265,10 +1251,6 @@ void discard_stack_to(Interp& in, Value* base) {
     }
 }
 
-LoopRegisters empty_loop_registers() {
-    return initial_loop();
-}
-
 std::uint8_t instruction_length(unsigned op) {
     return op < 97 ? kLength[op] : 0;
 }
@@ -1286,7 +1268,7 @@ void run_program(ExecInstance* inst) {
     in.code = prog->code.data();
     in.code_size = static_cast<std::uint32_t>(prog->code.size());
     in.line_info = !prog->statements.empty();
-    in.loop = initial_loop();
+    in.loop = empty_loop_registers();
     if (!frame->stack_base) {
         frame->stack_base = static_cast<Value*>(allocate(kStackEntries * sizeof(Value)));
         frame->stack_size = kStackEntries;

@@ -917,17 +917,36 @@ op_17 : {
     if (function) goto cold_next;
     goto cold_end;
 }
-op_18:
-op_19 : {
+op_18 : {
     sync();
     Value result;
     int argc = ip[1];
-    bool function_call = *ip == 19;
     bool got = call_builtin_at(in, static_cast<int>(u24_at(ip + 2)), argc, result);
-    bool function = finish_call(in, got, result, argc, function_call);
+    finish_call(in, got, result, argc, false);
     in.pc += 5;
-    if (function) goto cold_next;
     goto cold_end;
+}
+op_19 : {
+    // A built-in function: the commonest call, so its arguments are popped and its result
+    // pushed here, on the locals.
+    sync();
+    Value result;
+    int argc = ip[1];
+    bool got = call_builtin_at(in, static_cast<int>(u24_at(ip + 2)), argc, result);
+    resync();
+    for (Value* end = sp + argc; sp < end; ++sp)
+        if ((sp->flags & kOwned) && sp->length > kInlineMax) release_buffer(*sp);
+    if (!got) {
+        sync();
+        error(44);
+    }
+    if (sp <= stack_low) {
+        release(result);
+        goto overflow;
+    }
+    *--sp = result;
+    ip += 5;
+    KETRA_NEXT();
 }
 op_20 : {
     sync();

@@ -272,23 +272,6 @@ bool op_concat(Interp& in, bool blank) {
     return false;
 }
 
-// Fetches a variable onto the stack; an unset variable raises NOVALUE and pushes its name.
-inline void push_variable(Interp& in, std::uint16_t sym) {
-    Value v;
-    if (in.sp <= in.stack_low) stack_overflow();
-    if (VarNode* node = cached_simple_node(in.prog->symbols[sym], in.act->scope);
-        node && !is_absent(node->value)) {
-        *--in.sp = borrow(node->value);
-        return;
-    }
-    if (var_fetch(in.act, sym, v)) {
-        *--in.sp = v;
-        return;
-    }
-    *--in.sp = v;
-    raise_novalue(in, v);
-}
-
 // ---- loops ---------------------------------------------------------------------------------
 
 void open_loop(Interp& in) {
@@ -694,9 +677,17 @@ op_2 : {
         ip += 3;
         KETRA_NEXT();
     }
+    // Any other variable (a compound, an alias, one not cached): an unset one raises NOVALUE
+    // with its name pushed as its value.
     sync();
-    push_variable(in, sym);
-    resync();
+    Value v;
+    bool set = var_fetch(in.act, sym, v);
+    *--sp = v;
+    if (!set) {
+        sync();
+        raise_novalue(in, v);
+        resync();
+    }
     ip += 3;
     KETRA_NEXT();
 }
@@ -933,7 +924,9 @@ op_19 : {
     Value result;
     int argc = ip[1];
     bool got = call_builtin_at(in, static_cast<int>(u24_at(ip + 2)), argc, result);
-    resync();
+    // A built-in runs no REXX code here: the code and the instruction are where they were (a
+    // condition it raises is a SIGNAL, which unwinds, or a CALL made at the clause's end).
+    sp = in.sp;
     for (Value* end = sp + argc; sp < end; ++sp)
         if ((sp->flags & kOwned) && sp->length > kInlineMax) release_buffer(*sp);
     if (!got) {

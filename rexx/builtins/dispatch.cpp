@@ -215,33 +215,33 @@ struct ResultGuard {
 };
 
 // The record of an omitted argument (or one not given).
-constexpr BuiltinArg kOmittedArg{nullptr, kEmpty, 0, 0, 0, ' ', ' ', true, {}};
+constexpr BuiltinArg kOmittedArg{nullptr, kEmpty, 0, ' ', ' ', true, 0, 0, 0, {}};
 
-// Checks one present argument against its specification byte and fills its record.
-inline void take_argument(BuiltinArg& a, const Value* v, std::uint8_t s) {
-    a.value = v;
-    a.pad = ' ';
-    a.option = ' ';
-    a.omitted = false;
+// Error 40 unless the option letter is one.
+inline char option_letter(const char* text, std::uint32_t length) {
+    if (length == 0) error(40);
+    int c = static_cast<unsigned char>(text[0]);
+    if (!std::isalpha(c)) error(40);
+    if (std::islower(c)) c -= 32;
+    return static_cast<char>(c);
+}
+
+// Checks one present argument against its specification byte and fills its record (the fields
+// that take_arguments does not set). Kept out of line: the common kinds never get here.
+[[gnu::noinline]] void take_argument(BuiltinArg& a, const Value* v, std::uint8_t s) {
     if (s & (kBifString | kBifPad | kBifOption)) {
-        a.whole = 0;
-        a.count = 0;
-        if (is_integer_form(*v)) {
+        if (!is_integer_form(*v)) {
+            a.text = chars_of(*v);
+            a.length = v->length;
+        } else {
             a.length = static_cast<std::uint32_t>(format_integer(v->data.integer, a.number_text));
             a.text = a.number_text;
-        } else {
-            a.text = v->length ? chars_of(*v) : kEmpty;
-            a.length = v->length;
         }
         if (s & kBifPad) {
             if (a.length != 1) error(40);
             a.pad = a.text[0];
         } else if (s & kBifOption) {
-            if (a.length == 0) error(40);
-            int c = static_cast<unsigned char>(a.text[0]);
-            if (!std::isalpha(c)) error(40);
-            if (std::islower(c)) c -= 32;
-            a.option = static_cast<char>(c);
+            a.option = option_letter(a.text, a.length);
         }
         return;
     }
@@ -249,8 +249,6 @@ inline void take_argument(BuiltinArg& a, const Value* v, std::uint8_t s) {
     a.length = 0;
     if (s & kBifNumber) {
         if (!is_number(*v)) error(40);
-        a.whole = 0;
-        a.count = 0;
         return;
     }
     std::int32_t w;
@@ -265,6 +263,60 @@ inline void take_argument(BuiltinArg& a, const Value* v, std::uint8_t s) {
     a.count = w > kCountClamp ? kCountClamp : w;
 }
 
+// Fills call.arg from the block; the row's argument count has been checked. A string that is
+// not in integer form and a whole number in integer form, the arguments of most calls, are
+// taken here without a call.
+inline void take_arguments(BuiltinCall& call, const BuiltinDescriptor& row) {
+    const int n = call.argc;
+    const int m = row.max_args;
+    const auto* spec = reinterpret_cast<const std::uint8_t*>(row.spec);
+    const Value* v = call.block + n;  // argument i (from 1) is block[n - i]
+    BuiltinArg* a = call.arg;
+    for (int i = 0; i < n; ++i, ++a) {
+        --v;
+        const std::uint8_t s = spec[i];
+        const std::uint8_t flags = v->flags;
+        if (flags & kAbsent) {
+            if (!(s & kBifOptional)) error(40);
+            *a = kOmittedArg;
+            continue;
+        }
+        a->value = v;
+        a->pad = ' ';
+        a->option = ' ';
+        a->omitted = false;
+        a->whole = 0;
+        a->count = 0;
+        const std::uint8_t kind = s & static_cast<std::uint8_t>(~kBifOptional);
+        if (kind == kBifString && !(flags & kInteger)) {
+            a->text = chars_of(*v);
+            a->length = v->length;
+        } else if ((flags & kInteger) &&
+                   !(kind & (kBifString | kBifPad | kBifOption | kBifNumber))) {
+            const std::int32_t w = v->data.integer;
+            if ((kind & kBifNonNegative) && w < 0) error(40);
+            if ((kind & kBifNonZero) && w == 0) error(40);
+            a->text = kEmpty;
+            a->length = 0;
+            a->whole = w;
+            a->count = w > kCountClamp ? kCountClamp : w;
+        } else {
+            take_argument(*a, v, s);
+        }
+    }
+    for (int i = n; i < m; ++i, ++a) {
+        if (!(spec[i] & kBifOptional)) error(40);
+        *a = kOmittedArg;
+    }
+}
+
+constexpr bool every_code_has_a_handler() {
+    for (int code = 1; code <= kBuiltinCodes; ++code)
+        if (!kTable[code].handler) return false;
+    return true;
+}
+static_assert(every_code_has_a_handler());
+
 }  // namespace
 
 const BuiltinDescriptor* builtin_descriptor(int code) {
@@ -273,39 +325,23 @@ const BuiltinDescriptor* builtin_descriptor(int code) {
 }
 
 void check_builtin_arguments(BuiltinCall& call, const BuiltinDescriptor& row) {
-    const int n = call.argc;
-    const int m = row.max_args;
-    if (n > m) error(40);
-    if (m > kBuiltinArgRecords) return;
-    const auto* spec = reinterpret_cast<const std::uint8_t*>(row.spec);
-    const Value* v = call.block + n;  // argument i (from 1) is block[n - i]
-    int i = 0;
-    for (; i < n; ++i) {
-        --v;
-        if (is_absent(*v)) {
-            if (!(spec[i] & kBifOptional)) error(40);
-            call.arg[i] = kOmittedArg;
-        } else {
-            take_argument(call.arg[i], v, spec[i]);
-        }
-    }
-    for (; i < m; ++i) {
-        if (!(spec[i] & kBifOptional)) error(40);
-        call.arg[i] = kOmittedArg;
-    }
+    if (call.argc > row.max_args) error(40);
+    if (row.max_args > kBuiltinArgRecords) return;
+    take_arguments(call, row);
 }
 
 bool builtin_call(int code, Value* args, int argc, Value& result) {
-    const BuiltinDescriptor* row = builtin_descriptor(code);
-    if (!row || !row->handler) internal_error(5);
+    if (static_cast<unsigned>(code - 1) >= static_cast<unsigned>(kBuiltinCodes)) internal_error(5);
+    const BuiltinDescriptor& row = kTable[code];
     BuiltinCall call;
     call.code = code;
     call.argc = argc;
     call.block = args;
-    check_builtin_arguments(call, *row);
+    if (argc > row.max_args) error(40);
+    if (row.max_args <= kBuiltinArgRecords) take_arguments(call, row);
     call.result = kZeroValue;
     ResultGuard guard{call.result};
-    row->handler(call);
+    row.handler(call);
     classify(call.result);
     guard.armed = false;
     result = call.result;

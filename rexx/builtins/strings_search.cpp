@@ -25,6 +25,40 @@ std::size_t find_from(const BuiltinArg& needle, const BuiltinArg& hay, std::size
     return 0;
 }
 
+// The bytes of a VERIFY reference as a membership table. The set of the last short reference is
+// kept: a loop that checks many strings against one reference then costs a comparison of the
+// reference per call instead of clearing and filling 256 entries. The copy of the text is what
+// decides that the reference is the same. The library's work runs under the ApiLock, which
+// serialises the cache.
+constexpr std::size_t kCachedReferenceMax = 64;
+struct ReferenceSet {
+    std::uint32_t length;
+    char text[kCachedReferenceMax];
+    bool member[256];
+};
+constinit ReferenceSet g_last_reference{~0u, {}, {}};
+
+void fill_set(ReferenceSet& set, const char* text, std::size_t length) {
+    std::memset(set.member, 0, sizeof set.member);
+    for (std::size_t i = 0; i < length; ++i) set.member[static_cast<unsigned char>(text[i])] = true;
+}
+
+// The set of text: the cached one (made again when text differs), or `local` filled for a
+// reference too long to keep.
+const ReferenceSet& reference_set(const char* text, std::size_t length, ReferenceSet& local) {
+    ReferenceSet& cached = g_last_reference;
+    if (length > kCachedReferenceMax) {
+        fill_set(local, text, length);
+        return local;
+    }
+    if (cached.length != length || std::memcmp(cached.text, text, length) != 0) {
+        fill_set(cached, text, length);
+        std::memcpy(cached.text, text, length);
+        cached.length = static_cast<std::uint32_t>(length);
+    }
+    return cached;
+}
+
 std::size_t start_of(const BuiltinArg& a) {
     return a.omitted ? 1 : static_cast<std::size_t>(a.count);
 }
@@ -64,11 +98,10 @@ void bif_verify(BuiltinCall& call) {
     const bool match = opt == 'M';
     const std::size_t start = start_of(call.arg[3]);
     if (start > s.length) return;
-    bool in_ref[256] = {};
-    for (std::size_t i = 0; i < ref.length; ++i)
-        in_ref[static_cast<unsigned char>(ref.text[i])] = true;
+    ReferenceSet local;
+    const ReferenceSet& set = reference_set(ref.text, ref.length, local);
     for (std::size_t i = start - 1; i < s.length; ++i) {
-        if (in_ref[static_cast<unsigned char>(s.text[i])] == match) {
+        if (set.member[static_cast<unsigned char>(s.text[i])] == match) {
             result_integer(call, static_cast<std::int64_t>(i) + 1);
             return;
         }

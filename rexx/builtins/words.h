@@ -8,6 +8,12 @@ namespace ketra {
 
 // Offset of the first character of word n (1-based) of s, or len when s has fewer words.
 std::size_t locate_word(const char* s, std::size_t len, std::int64_t n);
+struct WordTally {
+    std::size_t words;
+    std::size_t chars;  // characters other than blanks
+};
+// The number of words of s and of the characters in them, eight bytes at a time.
+WordTally tally_words(const char* s, std::size_t len);
 // Offset of the first blank at or after from, or len.
 std::size_t word_end(const char* s, std::size_t len, std::size_t from);
 

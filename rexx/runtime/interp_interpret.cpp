@@ -50,8 +50,15 @@ struct CachedTranslation {
 
 }  // namespace
 
-// The largest frame kept for reuse when its INTERPRET ends.
+// The largest frame kept for reuse when its INTERPRET ends, and the least a frame is given, so
+// that frames of short strings all fit in the one kept.
 constexpr std::size_t kSpareFrameMax = 4096;
+constexpr std::size_t kFrameMin = 512;
+
+constexpr std::size_t frame_size(std::size_t block_size) {
+    const std::size_t size = sizeof(InterpretFrame) + block_size;
+    return size < kFrameMin ? kFrameMin : size;
+}
 
 struct InterpretCache {
     CachedTranslation slots[kCacheSlots];
@@ -99,8 +106,14 @@ std::uint64_t text_hash(std::string_view s) {
         h ^= h >> 29;
     }
     if (n) {
+        // The last eight bytes when there are as many (they overlap the ones taken); else the
+        // few bytes there are.
         std::uint64_t w = 0;
-        std::memcpy(&w, p, n);
+        if (s.size() >= 8)
+            std::memcpy(&w, s.data() + s.size() - 8, 8);
+        else
+            for (std::size_t k = 0; k < n; ++k)
+                w |= std::uint64_t{static_cast<unsigned char>(p[k])} << (8 * k);
         h = (h ^ w) * kMultiplier;
         h ^= h >> 29;
     }
@@ -231,7 +244,7 @@ void start_interpret(Interp& in, Value& text) {
         std::string_view s = is_absent(text) ? std::string_view() : view_of(text, nb);
         std::span<const std::uint8_t> block = translate(in, s, code);
         // The frame and its code (with the end opcode after it) are one allocation.
-        f = new_frame(*in.interpret_cache, sizeof(InterpretFrame) + block.size() + 1);
+        f = new_frame(*in.interpret_cache, frame_size(block.size() + 1));
         *f = InterpretFrame{};
         f->block = reinterpret_cast<std::uint8_t*>(f + 1);
         if (!block.empty()) std::memcpy(f->block, block.data(), block.size());
@@ -265,7 +278,7 @@ void end_interpret(Interp& in) {
     truncate_tables(in.prog, f->literal_count, f->symbol_count);
     // The frame is kept for the next INTERPRET when it is the largest that fits the limit.
     InterpretCache* cache = in.interpret_cache.get();
-    const std::size_t size = sizeof(InterpretFrame) + f->block_size;
+    const std::size_t size = frame_size(f->block_size);
     if (cache && size <= kSpareFrameMax && (!cache->spare_frame || cache->spare_size < size)) {
         if (cache->spare_frame) release(cache->spare_frame);
         cache->spare_frame = f;

@@ -215,7 +215,17 @@ struct ResultGuard {
 };
 
 // The record of an omitted argument (or one not given).
-constexpr BuiltinArg kOmittedArg{nullptr, kEmpty, 0, ' ', ' ', true, 0, 0, 0, {}};
+// Makes a the record of an omitted argument (or one not given). The scratch is left alone.
+inline void omit_argument(BuiltinArg& a) {
+    a.value = nullptr;
+    a.text = kEmpty;
+    a.length = 0;
+    a.pad = ' ';
+    a.option = ' ';
+    a.omitted = true;
+    a.whole = 0;
+    a.count = 0;
+}
 
 // Error 40 unless the option letter is one.
 inline char option_letter(const char* text, std::uint32_t length) {
@@ -226,9 +236,20 @@ inline char option_letter(const char* text, std::uint32_t length) {
     return static_cast<char>(c);
 }
 
-// Checks one present argument against its specification byte and fills its record (the fields
-// that take_arguments does not set). Kept out of line: the common kinds never get here.
-[[gnu::noinline]] void take_argument(BuiltinArg& a, const Value* v, std::uint8_t s) {
+// Checks one argument that is not of the common kinds (see take_arguments) against its
+// specification byte and fills its record. Kept out of line, away from the common path.
+[[gnu::noinline]] void take_other_argument(BuiltinArg& a, const Value* v, std::uint8_t s) {
+    if (is_absent(*v)) {
+        if (!(s & kBifOptional)) error(40);
+        omit_argument(a);
+        return;
+    }
+    a.value = v;
+    a.pad = ' ';
+    a.option = ' ';
+    a.omitted = false;
+    a.whole = 0;
+    a.count = 0;
     if (s & (kBifString | kBifPad | kBifOption)) {
         if (!is_integer_form(*v)) {
             a.text = chars_of(*v);
@@ -263,50 +284,44 @@ inline char option_letter(const char* text, std::uint32_t length) {
     a.count = w > kCountClamp ? kCountClamp : w;
 }
 
-// Fills call.arg from the block; the row's argument count has been checked. A string that is
-// not in integer form and a whole number in integer form, the arguments of most calls, are
-// taken here without a call.
-inline void take_arguments(BuiltinCall& call, const BuiltinDescriptor& row) {
-    const int n = call.argc;
-    const int m = row.max_args;
-    const auto* spec = reinterpret_cast<const std::uint8_t*>(row.spec);
-    const Value* v = call.block + n;  // argument i (from 1) is block[n - i]
-    BuiltinArg* a = call.arg;
-    for (int i = 0; i < n; ++i, ++a) {
+constexpr std::uint8_t kSpecPositive = kBifNonNegative | kBifNonZero;
+
+// Fills records `a` on from the n arguments that end at `v` (argument i from 1 is v[-i]) and the
+// specification bytes from `spec`, then makes the records up to `end` omitted ones. A string
+// not in integer form, the argument of most calls, is taken here without a call.
+[[gnu::always_inline]] inline void take_arguments(BuiltinArg* a, BuiltinArg* end, const Value* v,
+                                                  int n, const std::uint8_t* spec) {
+    for (BuiltinArg* given_end = a + n; a != given_end; ++a, ++spec) {
         --v;
-        const std::uint8_t s = spec[i];
-        const std::uint8_t flags = v->flags;
-        if (flags & kAbsent) {
-            if (!(s & kBifOptional)) error(40);
-            *a = kOmittedArg;
-            continue;
-        }
-        a->value = v;
-        a->pad = ' ';
-        a->option = ' ';
-        a->omitted = false;
-        a->whole = 0;
-        a->count = 0;
-        const std::uint8_t kind = s & static_cast<std::uint8_t>(~kBifOptional);
-        if (kind == kBifString && !(flags & kInteger)) {
+        if ((*spec | kBifOptional) == (kBifString | kBifOptional) &&
+            !(v->flags & (kAbsent | kInteger))) {
+            a->value = v;
             a->text = chars_of(*v);
             a->length = v->length;
-        } else if ((flags & kInteger) &&
-                   !(kind & (kBifString | kBifPad | kBifOption | kBifNumber))) {
+            a->pad = ' ';
+            a->option = ' ';
+            a->omitted = false;
+            a->whole = 0;
+            a->count = 0;
+        } else if ((v->flags & (kAbsent | kInteger)) == kInteger && *spec == kSpecPositive) {
+            // A whole number > 0 in integer form: the position of WORD, SUBSTR and the like.
             const std::int32_t w = v->data.integer;
-            if ((kind & kBifNonNegative) && w < 0) error(40);
-            if ((kind & kBifNonZero) && w == 0) error(40);
+            if (w <= 0) error(40);
+            a->value = v;
             a->text = kEmpty;
             a->length = 0;
+            a->pad = ' ';
+            a->option = ' ';
+            a->omitted = false;
             a->whole = w;
             a->count = w > kCountClamp ? kCountClamp : w;
         } else {
-            take_argument(*a, v, s);
+            take_other_argument(*a, v, *spec);
         }
     }
-    for (int i = n; i < m; ++i, ++a) {
-        if (!(spec[i] & kBifOptional)) error(40);
-        *a = kOmittedArg;
+    for (; a != end; ++a, ++spec) {
+        if (!(*spec & kBifOptional)) error(40);
+        omit_argument(*a);
     }
 }
 
@@ -327,7 +342,8 @@ const BuiltinDescriptor* builtin_descriptor(int code) {
 void check_builtin_arguments(BuiltinCall& call, const BuiltinDescriptor& row) {
     if (call.argc > row.max_args) error(40);
     if (row.max_args > kBuiltinArgRecords) return;
-    take_arguments(call, row);
+    take_arguments(call.arg, call.arg + row.max_args, call.block + call.argc, call.argc,
+                   reinterpret_cast<const std::uint8_t*>(row.spec));
 }
 
 bool builtin_call(int code, Value* args, int argc, Value& result) {
@@ -338,7 +354,9 @@ bool builtin_call(int code, Value* args, int argc, Value& result) {
     call.argc = argc;
     call.block = args;
     if (argc > row.max_args) error(40);
-    if (row.max_args <= kBuiltinArgRecords) take_arguments(call, row);
+    if (row.max_args <= kBuiltinArgRecords)
+        take_arguments(call.arg, call.arg + row.max_args, args + argc, argc,
+                       reinterpret_cast<const std::uint8_t*>(row.spec));
     call.result = kZeroValue;
     ResultGuard guard{call.result};
     row.handler(call);

@@ -325,6 +325,20 @@ constexpr std::uint8_t kSpecPositive = kBifNonNegative | kBifNonZero;
     }
 }
 
+// Classifies a result. A string that does not begin with a blank, a sign, a period or a digit
+// is no number, and most results of the string functions are such strings: their first
+// character settles it.
+inline void classify_result(Value& v) {
+    if (v.flags & kClassified) return;
+    const char* p = chars_of(v);
+    const auto first = static_cast<unsigned char>(v.length ? p[0] : 'x');
+    if (first != ' ' && static_cast<unsigned char>(first - '+') > '9' - '+') {
+        v.flags |= kClassified;
+        return;
+    }
+    v.flags |= classify_chars(p, v.length);
+}
+
 constexpr bool every_code_has_a_handler() {
     for (int code = 1; code <= kBuiltinCodes; ++code)
         if (!kTable[code].handler) return false;
@@ -360,7 +374,7 @@ bool builtin_call(int code, Value* args, int argc, Value& result) {
     call.result = kZeroValue;
     ResultGuard guard{call.result};
     row.handler(call);
-    classify(call.result);
+    classify_result(call.result);
     guard.armed = false;
     result = call.result;
     return true;
@@ -375,6 +389,27 @@ char* result_start(BuiltinCall& call, std::size_t n) {
 }
 
 void result_bytes(BuiltinCall& call, const char* bytes, std::size_t n) {
+    if (n <= kInlineMax) {
+        // Short results (a word, a few characters) are copied straight into the record.
+        release(call.result);
+        Value v{};
+        v.length = static_cast<std::uint32_t>(n);
+        char* out = v.data.chars;
+        if (n >= 4) {
+            // Two loads of four that overlap in the middle cover 4 to 8 bytes.
+            std::uint32_t head, tail;
+            std::memcpy(&head, bytes, 4);
+            std::memcpy(&tail, bytes + n - 4, 4);
+            std::memcpy(out + n - 4, &tail, 4);
+            std::memcpy(out, &head, 4);
+        } else if (n) {
+            out[0] = bytes[0];
+            out[n / 2] = bytes[n / 2];
+            out[n - 1] = bytes[n - 1];
+        }
+        call.result = v;
+        return;
+    }
     char* out = result_start(call, n);
     if (n) std::memcpy(out, bytes, n);
 }

@@ -1,4 +1,5 @@
 // String functions that search and compare: POS, INDEX, LASTPOS, VERIFY, COMPARE and ABBREV.
+#include <cstdint>
 #include <cstring>
 
 #include "rexx/builtins/handlers.h"
@@ -15,6 +16,13 @@ std::size_t find_from(const BuiltinArg& needle, const BuiltinArg& hay, std::size
     const char first = needle.text[0];
     const char* p = hay.text + (start - 1);
     const char* last = hay.text + (hl - nl);  // last offset where needle fits
+    if (last - p < 16) {
+        // A few candidates: compared in place, cheaper than a call to find each one.
+        for (; p <= last; ++p)
+            if (*p == first && (nl == 1 || std::memcmp(p + 1, needle.text + 1, nl - 1) == 0))
+                return static_cast<std::size_t>(p - hay.text) + 1;
+        return 0;
+    }
     while (p <= last) {
         const void* hit = std::memchr(p, first, static_cast<std::size_t>(last - p) + 1);
         if (!hit) return 0;
@@ -38,6 +46,21 @@ struct ReferenceSet {
 };
 constinit ReferenceSet g_last_reference{~0u, {}, {}};
 
+// Compares up to kCachedReferenceMax bytes eight at a time (the last eight overlap the ones
+// before them): a reference is a few dozen bytes, less than the cost of a call.
+bool same_short_text(const char* a, const char* b, std::size_t n) {
+    if (n < 8) return std::memcmp(a, b, n) == 0;
+    std::uint64_t x, y;
+    for (std::size_t i = 0; i + 8 < n; i += 8) {
+        std::memcpy(&x, a + i, 8);
+        std::memcpy(&y, b + i, 8);
+        if (x != y) return false;
+    }
+    std::memcpy(&x, a + n - 8, 8);
+    std::memcpy(&y, b + n - 8, 8);
+    return x == y;
+}
+
 void fill_set(ReferenceSet& set, const char* text, std::size_t length) {
     std::memset(set.member, 0, sizeof set.member);
     for (std::size_t i = 0; i < length; ++i) set.member[static_cast<unsigned char>(text[i])] = true;
@@ -51,7 +74,7 @@ const ReferenceSet& reference_set(const char* text, std::size_t length, Referenc
         fill_set(local, text, length);
         return local;
     }
-    if (cached.length != length || std::memcmp(cached.text, text, length) != 0) {
+    if (cached.length != length || !same_short_text(cached.text, text, length)) {
         fill_set(cached, text, length);
         std::memcpy(cached.text, text, length);
         cached.length = static_cast<std::uint32_t>(length);

@@ -96,6 +96,7 @@ struct WordIndex {
     std::uint32_t words;
     char text[kIndexedMax];
     std::uint16_t start[kIndexedMax / 2];
+    std::uint16_t end[kIndexedMax / 2];  // offset just after each word
 };
 constinit WordIndex g_index{};
 
@@ -107,21 +108,38 @@ void index_words(const char* s, std::size_t len) {
     for (std::size_t i = 0; i < len; ++i) {
         const bool blank = s[i] == ' ';
         if (!blank && after_blank) g_index.start[words++] = static_cast<std::uint16_t>(i);
+        if (blank && !after_blank) g_index.end[words - 1] = static_cast<std::uint16_t>(i);
         after_blank = blank;
     }
+    if (!after_blank) g_index.end[words - 1] = static_cast<std::uint16_t>(len);
     g_index.words = words;
+}
+
+// True when s is of the length that is indexed; the index is then made for s if it is not.
+bool use_index(const char* s, std::size_t len) {
+    if (len < kIndexedMin || len > kIndexedMax) return false;
+    if (g_index.length != len || std::memcmp(g_index.text, s, len) != 0) index_words(s, len);
+    return true;
 }
 
 }  // namespace
 
 std::size_t locate_word(const char* s, std::size_t len, std::int64_t n) {
     if (n < 1) return len;
-    if (len < kIndexedMin || len > kIndexedMax) {
+    if (!use_index(s, len)) {
         std::int64_t count;
         return scan_word_starts(s, len, n, count);
     }
-    if (g_index.length != len || std::memcmp(g_index.text, s, len) != 0) index_words(s, len);
     return n <= g_index.words ? g_index.start[n - 1] : len;
+}
+
+WordSpan locate_word_span(const char* s, std::size_t len, std::int64_t n) {
+    if (n >= 1 && use_index(s, len)) {
+        if (n > g_index.words) return {len, len};
+        return {g_index.start[n - 1], g_index.end[n - 1]};
+    }
+    const std::size_t from = locate_word(s, len, n);
+    return {from, word_end(s, len, from)};
 }
 
 namespace {
@@ -169,9 +187,8 @@ std::int64_t word_position(const BuiltinArg& phrase, const BuiltinArg& str, std:
 
 void bif_word(BuiltinCall& call) {
     const BuiltinArg& s = call.arg[0];
-    const std::size_t from = locate_word(s.text, s.length, call.arg[1].count);
-    const std::size_t to = word_end(s.text, s.length, from);
-    result_bytes(call, s.text + from, to - from);
+    const WordSpan w = locate_word_span(s.text, s.length, call.arg[1].count);
+    result_bytes(call, s.text + w.from, w.to - w.from);
 }
 
 void bif_wordindex(BuiltinCall& call) {
@@ -182,8 +199,8 @@ void bif_wordindex(BuiltinCall& call) {
 
 void bif_wordlength(BuiltinCall& call) {
     const BuiltinArg& s = call.arg[0];
-    const std::size_t from = locate_word(s.text, s.length, call.arg[1].count);
-    result_integer(call, static_cast<std::int64_t>(word_end(s.text, s.length, from) - from));
+    const WordSpan w = locate_word_span(s.text, s.length, call.arg[1].count);
+    result_integer(call, static_cast<std::int64_t>(w.to - w.from));
 }
 
 void bif_words(BuiltinCall& call) {

@@ -214,8 +214,7 @@ struct ResultGuard {
     }
 };
 
-// The record of an omitted argument (or one not given).
-// Makes a the record of an omitted argument (or one not given). The scratch is left alone.
+// Makes `a` the record of an omitted argument (or one not given). The scratch is left alone.
 inline void omit_argument(BuiltinArg& a) {
     a.value = nullptr;
     a.text = kEmpty;
@@ -325,6 +324,15 @@ constexpr std::uint8_t kSpecPositive = kBifNonNegative | kBifNonZero;
     }
 }
 
+// The argument check, in line in the dispatch.
+[[gnu::always_inline]] inline void check_arguments(BuiltinCall& call,
+                                                   const BuiltinDescriptor& row) {
+    if (call.argc > row.max_args) error(40);
+    if (row.max_args > kBuiltinArgRecords) return;
+    take_arguments(call.arg, call.arg + row.max_args, call.block + call.argc, call.argc,
+                   reinterpret_cast<const std::uint8_t*>(row.spec));
+}
+
 // Classifies a result. A string that does not begin with a blank, a sign, a period or a digit
 // is no number, and most results of the string functions are such strings: their first
 // character settles it.
@@ -339,13 +347,6 @@ inline void classify_result(Value& v) {
     v.flags |= classify_chars(p, v.length);
 }
 
-constexpr bool every_code_has_a_handler() {
-    for (int code = 1; code <= kBuiltinCodes; ++code)
-        if (!kTable[code].handler) return false;
-    return true;
-}
-static_assert(every_code_has_a_handler());
-
 }  // namespace
 
 const BuiltinDescriptor* builtin_descriptor(int code) {
@@ -354,23 +355,18 @@ const BuiltinDescriptor* builtin_descriptor(int code) {
 }
 
 void check_builtin_arguments(BuiltinCall& call, const BuiltinDescriptor& row) {
-    if (call.argc > row.max_args) error(40);
-    if (row.max_args > kBuiltinArgRecords) return;
-    take_arguments(call.arg, call.arg + row.max_args, call.block + call.argc, call.argc,
-                   reinterpret_cast<const std::uint8_t*>(row.spec));
+    check_arguments(call, row);
 }
 
 bool builtin_call(int code, Value* args, int argc, Value& result) {
+    // Every row from 1 on has a handler (the table's test checks it).
     if (static_cast<unsigned>(code - 1) >= static_cast<unsigned>(kBuiltinCodes)) internal_error(5);
     const BuiltinDescriptor& row = kTable[code];
     BuiltinCall call;
     call.code = code;
     call.argc = argc;
     call.block = args;
-    if (argc > row.max_args) error(40);
-    if (row.max_args <= kBuiltinArgRecords)
-        take_arguments(call.arg, call.arg + row.max_args, args + argc, argc,
-                       reinterpret_cast<const std::uint8_t*>(row.spec));
+    check_arguments(call, row);
     call.result = kZeroValue;
     ResultGuard guard{call.result};
     row.handler(call);
@@ -391,7 +387,6 @@ char* result_start(BuiltinCall& call, std::size_t n) {
 void result_bytes(BuiltinCall& call, const char* bytes, std::size_t n) {
     if (n <= kInlineMax) {
         // Short results (a word, a few characters) are copied straight into the record.
-        release(call.result);
         Value v{};
         v.length = static_cast<std::uint32_t>(n);
         char* out = v.data.chars;
@@ -407,6 +402,7 @@ void result_bytes(BuiltinCall& call, const char* bytes, std::size_t n) {
             out[n / 2] = bytes[n / 2];
             out[n - 1] = bytes[n - 1];
         }
+        release(call.result);
         call.result = v;
         return;
     }

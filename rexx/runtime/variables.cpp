@@ -3,6 +3,7 @@
 // variable ports (interp_ports.h).
 #include "rexx/runtime/variables.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "rexx/host/error.h"
@@ -121,16 +122,77 @@ void free_node(VarNode* node) {
 }
 #endif
 
+// The number of decimal digits of m.
+inline std::size_t digits_of(std::uint32_t m) {
+    return m < 10000        ? (m < 100 ? (m < 10 ? 1 : 2) : (m < 1000 ? 3 : 4))
+           : m < 1000000    ? (m < 100000 ? 5 : 6)
+           : m < 100000000  ? (m < 10000000 ? 7 : 8)
+           : m < 1000000000 ? 9
+                            : 10;
+}
+
+// Writes the decimal digits of m backwards, ending just before `end`.
+inline void put_digits(char* end, std::uint32_t m) {
+    static constexpr char kPairs[] =
+        "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+        "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+        "8081828384858687888990919293949596979899";
+    char* p = end;
+    while (m >= 100) {
+        const std::uint32_t r = m % 100;
+        m /= 100;
+        *--p = kPairs[2 * r + 1];
+        *--p = kPairs[2 * r];
+    }
+    if (m >= 10) {
+        *--p = kPairs[2 * m + 1];
+        *--p = kPairs[2 * m];
+    } else {
+        *--p = static_cast<char>('0' + m);
+    }
+}
+
 VarNode* make_node(const char* k, std::size_t n) {
     // Left unclassified: a node's name is only ever read as characters.
     ValueHolder name;  // freed again when the node cannot be had
-    char* out = start_string(name.get(), n);
-    if (n) std::memcpy(out, k, n);
+    if (n <= kInlineMax) {
+        // Most names are short: they go inline by fixed-size moves (two overlapping ones for 4
+        // to 8 characters, three single ones for 1 to 3), with no call.
+        Value& v = name.get();
+        v.length = static_cast<std::uint32_t>(n);
+        v.flags = 0;
+        char* out = v.data.chars;
+        if (n >= 4) {
+            std::uint32_t first, last;
+            std::memcpy(&first, k, 4);
+            std::memcpy(&last, k + n - 4, 4);
+            std::memcpy(out, &first, 4);
+            std::memcpy(out + n - 4, &last, 4);
+        } else if (n) {
+            out[0] = k[0];
+            out[n / 2] = k[n / 2];
+            out[n - 1] = k[n - 1];
+        }
+    } else {
+        std::memcpy(start_string(name.get(), n), k, n);
+    }
     VarNode* node = new_node();
     node->name = name.take();
     node->head = head_of(k, n);
     node->value = kAbsentValue;
     return node;
+}
+
+// Frees one node: its name and, unless it is an alias, its value and (a stem's) tails.
+void free_tails(VarNode* stem);
+void free_tree(VarNode* node);
+inline void free_one(VarNode* node) {
+    release(node->name);
+    if (!(node->flags & kNodeExposed)) {
+        release(node->value);
+        if (node->tails || node->index || node->numbers) free_tails(node);
+    }
+    free_node(node);
 }
 
 VarNode* rotate_left(VarNode* a) {
@@ -323,11 +385,169 @@ void build_index(VarNode* stem) {
     if (stem->index) enter_tree(stem->index, stem->tails);
 }
 
+// ---- whole-number tails ----------------------------------------------------------------------
+//
+// A tail that is a plain whole number (0 to 999999999 written without sign or leading zero, the
+// form a whole-number value takes) is not kept in the tree but in an open-addressing table keyed
+// by the number: the elements of an array are found and added without forming or comparing
+// names and without rebalancing, and a tail variable in integer form is looked up as it is. Its
+// nodes are never freed one by one, only all together with the stem's tails. Such a node keeps
+// its tail in integer form as its name (the characters are written only for an enumeration,
+// see name_of). Ordered walks merge them with the tree through a snapshot sorted by number
+// (the same order as by length, then bytes), taken afresh after the table grew.
+
+}  // namespace
+
+// The header of the table; its 2^bits slots follow it in the same block.
+struct NumberTails {
+    std::uint32_t bits;
+    std::uint32_t count;         // nodes entered
+    VarNode* newest;             // every node, newest first, chained through `left` (which only
+                                 // tree nodes use otherwise): walks need not scan the slots
+    VarNode** sorted;            // the nodes by number (null when not taken or no longer whole)
+    std::uint32_t sorted_count;  // how many nodes the snapshot holds
+    VarNode** slots() { return reinterpret_cast<VarNode**>(this + 1); }
+};
+static_assert(sizeof(NumberTails) % alignof(VarNode*) == 0);
+
+namespace {
+
+// The number of a tail in plain whole-number form; false for any other tail.
+inline bool number_tail(const char* p, std::size_t n, std::uint32_t& out) {
+    if (n - 1 >= 9) return false;  // also n == 0
+    unsigned d = static_cast<unsigned char>(p[0]) - static_cast<unsigned>('0');
+    if (d > 9 || (d == 0 && n > 1)) return false;
+    std::uint32_t x = d;
+    for (std::size_t i = 1; i < n; ++i) {
+        d = static_cast<unsigned char>(p[i]) - static_cast<unsigned>('0');
+        if (d > 9) return false;
+        x = x * 10 + d;
+    }
+    out = x;
+    return true;
+}
+
+inline std::size_t number_slot(std::uint32_t bits, std::uint32_t k) {
+    return static_cast<std::size_t>((std::uint64_t{k} * 0x9E3779B97F4A7C15ULL) >> (64 - bits));
+}
+
+[[gnu::always_inline]] inline VarNode* find_number(const VarNode* stem, std::uint32_t k) {
+    NumberTails* x = stem->numbers;
+    if (!x) return nullptr;
+    const std::size_t mask = (std::size_t{1} << x->bits) - 1;
+    for (std::size_t i = number_slot(x->bits, k);; i = (i + 1) & mask) {
+        VarNode* c = x->slots()[i];
+        if (!c || static_cast<std::uint32_t>(c->name.data.integer) == k) return c;
+    }
+}
+
+void put_number(NumberTails* x, VarNode* node) {
+    const std::size_t mask = (std::size_t{1} << x->bits) - 1;
+    std::size_t i = number_slot(x->bits, static_cast<std::uint32_t>(node->name.data.integer));
+    while (x->slots()[i]) i = (i + 1) & mask;
+    x->slots()[i] = node;
+    ++x->count;
+}
+
+// Makes room for one more node (a new or bigger table, error 5 when it cannot be had); the old
+// table is left as it was until the new one is ready.
+void reserve_number(VarNode* stem) {
+    NumberTails* x = stem->numbers;
+    if (x && (x->count + 1) * 2 <= (std::size_t{1} << x->bits)) return;
+    const std::uint32_t bits = x ? x->bits + 1 : 4;
+    auto* bigger = static_cast<NumberTails*>(
+        allocate_zeroed(sizeof(NumberTails) + (std::size_t{1} << bits) * sizeof(VarNode*)));
+    bigger->bits = bits;
+    if (x) {
+        for (VarNode* node = x->newest; node; node = node->left) put_number(bigger, node);
+        bigger->newest = x->newest;
+        bigger->sorted = x->sorted;
+        bigger->sorted_count = x->sorted_count;
+        release(static_cast<void*>(x));
+    }
+    stem->numbers = bigger;
+}
+
+// The node of number tail k under the stem, made when missing.
+VarNode* find_or_insert_number(VarNode* stem, std::uint32_t k) {
+    if (VarNode* hit = find_number(stem, k)) return hit;
+    reserve_number(stem);
+    VarNode* node = new_node();
+    node->name = integer_constant(static_cast<std::int32_t>(k));
+    node->value = kAbsentValue;
+    NumberTails* x = stem->numbers;
+    put_number(x, node);
+    node->left = x->newest;
+    x->newest = node;
+    return node;
+}
+
+void free_numbers(VarNode* stem) {
+    NumberTails* x = stem->numbers;
+    if (!x) return;
+    stem->numbers = nullptr;
+    for (VarNode* node = x->newest; node;) {
+        VarNode* older = node->left;
+        free_one(node);
+        node = older;
+    }
+    release_if(static_cast<void*>(x->sorted));
+    release(static_cast<void*>(x));
+}
+
+// The name of a node: its characters, or the decimal form of a number node's tail.
+inline std::string_view name_of(const VarNode* node, NumberBuffer& b) {
+    return view_of(node->name, b);
+}
+
+// compare_key for a number node.
+int compare_number(const VarNode* node, const Key& k) {
+    NumberBuffer b;
+    std::string_view name = name_of(node, b);
+    if (name.size() != k.n) return name.size() < k.n ? -1 : 1;
+    return std::memcmp(name.data(), k.p, k.n);
+}
+
+// The number node that comes first after key in enumeration order (the first of all when key
+// is null). Without memory for the snapshot every node is looked at.
+VarNode* number_after(const VarNode* stem, const Key* key) {
+    NumberTails* x = stem->numbers;
+    if (!x || x->count == 0) return nullptr;
+    if (!x->sorted || x->sorted_count != x->count) {
+        release_if(static_cast<void*>(x->sorted));
+        x->sorted_count = 0;
+        x->sorted = static_cast<VarNode**>(try_allocate_zeroed(x->count * sizeof(VarNode*)));
+        if (x->sorted) {
+            for (VarNode* node = x->newest; node; node = node->left)
+                x->sorted[x->sorted_count++] = node;
+            std::sort(x->sorted, x->sorted + x->sorted_count,
+                      [](const VarNode* a, const VarNode* b) {
+                          return a->name.data.integer < b->name.data.integer;
+                      });
+        }
+    }
+    if (x->sorted) {
+        VarNode** end = x->sorted + x->sorted_count;
+        if (!key) return x->sorted[0];
+        VarNode** at = std::partition_point(
+            x->sorted, end, [key](const VarNode* node) { return compare_number(node, *key) <= 0; });
+        return at == end ? nullptr : *at;
+    }
+    VarNode* best = nullptr;
+    for (VarNode* node = x->newest; node; node = node->left) {
+        if ((!key || compare_number(node, *key) > 0) &&
+            (!best || node->name.data.integer < best->name.data.integer))
+            best = node;
+    }
+    return best;
+}
+
 // A tree search this deep (about 256 tails or more) makes the index; the stores of a stem
 // that is only being filled keep to the tree.
 constexpr int kIndexDepth = 8;
 
 VarNode* find_tail(VarNode* stem, const Key& k) {
+    if (std::uint32_t number; number_tail(k.p, k.n, number)) return find_number(stem, number);
     TailIndex* x = stem->index;
     if (!x) {
         int depth = 0;
@@ -353,6 +573,7 @@ VarNode* find_tail(VarNode* stem, const Key& k) {
 
 // The tail node of (k, n) under the stem, made when missing.
 VarNode* find_or_insert_tail(VarNode* stem, const char* k, std::size_t n) {
+    if (std::uint32_t number; number_tail(k, n, number)) return find_or_insert_number(stem, number);
     if (stem->index) {
         if (VarNode* hit = find_tail(stem, key_of(k, n))) return hit;
     }
@@ -364,11 +585,10 @@ VarNode* find_or_insert_tail(VarNode* stem, const char* k, std::size_t n) {
     return node;
 }
 
-void free_tree(VarNode* node);
-
 void free_tails(VarNode* stem) {
     free_tree(stem->tails);
     stem->tails = nullptr;
+    free_numbers(stem);
     if (stem->index) release(static_cast<void*>(stem->index));
     stem->index = nullptr;
 }
@@ -377,12 +597,7 @@ void free_tree(VarNode* node) {
     while (node) {
         free_tree(node->left);
         VarNode* right = node->right;
-        release(node->name);
-        if (!(node->flags & kNodeExposed)) {
-            release(node->value);
-            free_tails(node);
-        }
-        free_node(node);
+        free_one(node);
         node = right;
     }
 }
@@ -445,8 +660,9 @@ void settle_short(Value& v) {
 // The whole-number test is made here on the characters (an optional "-", then 1 to 9 digits
 // without a leading zero, as the classification defines a whole number); a string that
 // cannot begin a number is marked classified (as neither) without the full classification.
-void prepare_for_store(Value& v) {
-    if (!(v.flags & kInteger) && v.length > kInlineMax && !(v.flags & kOwned)) v = copy_value(v);
+inline void prepare_for_store(Value& v) {
+    if (v.flags & kInteger) return;  // the commonest value, kept as it is
+    if (v.length > kInlineMax && !(v.flags & kOwned)) v = copy_value(v);
     settle_short(v);
 }
 
@@ -524,33 +740,13 @@ inline void append_part(std::size_t& n, std::string_view part, bool dot) {
 // Appends the decimal form of a whole number to the derived name: the commonest tail (an
 // array index), written straight into the buffer.
 inline void append_whole(std::size_t& n, std::int32_t v, bool dot) {
-    static constexpr char kPairs[] =
-        "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-        "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-        "8081828384858687888990919293949596979899";
     std::uint32_t m = v < 0 ? 0u - static_cast<std::uint32_t>(v) : static_cast<std::uint32_t>(v);
-    const std::size_t digits = m < 10000        ? (m < 100 ? (m < 10 ? 1 : 2) : (m < 1000 ? 3 : 4))
-                               : m < 1000000    ? (m < 100000 ? 5 : 6)
-                               : m < 100000000  ? (m < 10000000 ? 7 : 8)
-                               : m < 1000000000 ? 9
-                                                : 10;
+    const std::size_t digits = digits_of(m);
     const std::size_t need = dot + (v < 0) + digits;
     if (n + need > kMaxDerivedName) error(30);
     if (dot) g_derived[n++] = '.';
     if (v < 0) g_derived[n++] = '-';
-    char* p = g_derived + n + digits;
-    while (m >= 100) {
-        const std::uint32_t r = m % 100;
-        m /= 100;
-        *--p = kPairs[2 * r + 1];
-        *--p = kPairs[2 * r];
-    }
-    if (m >= 10) {
-        *--p = kPairs[2 * m + 1];
-        *--p = kPairs[2 * m];
-    } else {
-        *--p = static_cast<char>('0' + m);
-    }
+    put_digits(g_derived + n + digits, m);
     n += digits;
 }
 
@@ -613,7 +809,7 @@ VarNode* tail_node(VarNode* stem, std::string_view tail, bool create) {
     return real(node);
 }
 
-void set_value(VarNode* node, Value v) {
+inline void set_value(VarNode* node, Value v) {
     prepare_for_store(v);
     release(node->value);
     node->value = v;
@@ -641,15 +837,61 @@ const Value* compound_value(VarNode* stem, VarNode* node) {
     return nullptr;
 }
 
-// The value of the compound with this tail in `stem`. An exposed compound is the caller's
-// variable, so it takes the default of the caller's stem, which its alias keeps.
-const Value* compound_in(VarNode* stem, std::string_view tail) {
-    VarNode* node = find_tail(stem, key_of(tail.data(), tail.size()));
+// The value of tail node `node` (null when missing) of `stem`. An exposed compound is the
+// caller's variable, so it takes the default of the caller's stem, which its alias keeps.
+const Value* compound_of(VarNode* stem, VarNode* node) {
     if (node && (node->flags & kNodeExposed)) {
         stem = node->tails;
         node = node->target;
     }
     return compound_value(stem, node);
+}
+
+const Value* compound_in(VarNode* stem, std::string_view tail) {
+    return compound_of(stem, find_tail(stem, key_of(tail.data(), tail.size())));
+}
+
+// When compound symbol e has one tail part that is a literal or a tail variable with a value,
+// its stem symbol, with that value in tail: the commonest compounds (an array element, a
+// key) are then found from the value as it is, without forming the name. Null otherwise, and
+// when the derived name could pass the limit (the general path reports that).
+inline SymbolEntry* single_tail(Program& p, VariableScope* scope, const SymbolEntry& e,
+                                const Value*& tail) {
+    if (e.tail == kTailTooMany) return nullptr;
+    const Value& d = p.literals[e.tail];
+    if (d.length != 6) return nullptr;  // the stem and one part, 3 bytes each
+    const auto* items = reinterpret_cast<const std::uint8_t*>(d.data.chars);
+    SymbolEntry& stem = p.symbols[items[1] | (items[2] << 8)];
+    const std::size_t idx = items[4] | (items[5] << 8);
+    const Value* v;
+    if (items[3] == 3) {
+        SymbolEntry& t = p.symbols[idx];
+        if (t.kind != kSymbolSimple) return nullptr;
+        VarNode* node = symbol_node(scope, t, false);
+        if (!node || is_absent(node->value)) return nullptr;
+        v = &node->value;
+    } else {
+        v = &p.literals[idx];
+    }
+    // An integer form takes at most 11 characters.
+    const std::size_t length =
+        std::size_t{stem.name.length} + (v->flags & kInteger ? 11 : v->length);
+    if (stem.kind != kSymbolStem || length > kMaxDerivedName) return nullptr;
+    tail = v;
+    return &stem;
+}
+
+// The tail node of the stem for the value of a tail (see single_tail); with create, made when
+// missing.
+[[gnu::always_inline]] inline VarNode* tail_node_of(VarNode* stem, const Value& tail, bool create) {
+    if ((tail.flags & kInteger) && tail.data.integer >= 0) {
+        const auto k = static_cast<std::uint32_t>(tail.data.integer);
+        return create ? find_or_insert_number(stem, k) : find_number(stem, k);
+    }
+    NumberBuffer b;
+    std::string_view t = view_of(tail, b);
+    return create ? find_or_insert_tail(stem, t.data(), t.size())
+                  : find_tail(stem, key_of(t.data(), t.size()));
 }
 
 bool symbol_char(unsigned char c) {
@@ -778,31 +1020,6 @@ void expose_name(VariableScope* scope, const ResolvedName& n) {
     alias->value = kAbsentValue;
 }
 
-bool visit_tree(VarNode* node, std::string_view stem, bool simple, VarVisitor visit,
-                void* context) {
-    for (; node; node = node->right) {
-        if (!visit_tree(node->left, stem, simple, visit, context)) return false;
-        VarNode* r = real(node);
-        if (r && !is_absent(r->value)) {
-            std::string_view key(chars_of(node->name), node->name.length);
-            if (!(simple ? visit(key, {}, r->value, context) : visit(stem, key, r->value, context)))
-                return false;
-        }
-    }
-    return true;
-}
-
-bool visit_stems(VarNode* node, VarVisitor visit, void* context) {
-    for (; node; node = node->right) {
-        if (!visit_stems(node->left, visit, context)) return false;
-        VarNode* r = real(node);
-        if (r &&
-            !visit_tree(r->tails, {chars_of(node->name), node->name.length}, false, visit, context))
-            return false;
-    }
-    return true;
-}
-
 // The node with the smallest key above (k, n); the first node when k is null.
 VarNode* node_after(VarNode* node, const char* k, std::size_t n) {
     VarNode* best = nullptr;
@@ -818,20 +1035,61 @@ VarNode* node_after(VarNode* node, const char* k, std::size_t n) {
     return best;
 }
 
-// The first node after (k, n) whose variable has a value.
-VarNode* set_node_after(VarNode* root, const char* k, std::size_t n) {
-    VarNode* node = node_after(root, k, n);
-    while (node) {
+// The first node after (k, n) whose variable has a value (the first of all when k is null),
+// in the tree `root` and, for the tails of `stem`, its number table merged in order.
+VarNode* set_node_after(VarNode* root, const VarNode* stem, const char* k, std::size_t n) {
+    NumberBuffer kb, bb;
+    while (true) {
+        VarNode* node = node_after(root, k, n);
+        if (stem) {
+            Key key = k ? key_of(k, n) : Key{};
+            VarNode* b = number_after(stem, k ? &key : nullptr);
+            if (b) {
+                std::string_view bn = name_of(b, bb);
+                if (!node || compare_key(node, key_of(bn.data(), bn.size())) > 0) node = b;
+            }
+        }
+        if (!node) return nullptr;
         VarNode* r = real(node);
         if (r && !is_absent(r->value)) return node;
-        node = node_after(root, chars_of(node->name), node->name.length);
+        std::string_view name = name_of(node, kb);
+        k = name.data();
+        n = name.size();
     }
-    return nullptr;
 }
 
-std::uint16_t keep_key(char* dst, const Value& name) {
-    std::size_t n = name.length < kMaxDerivedName ? name.length : kMaxDerivedName;
-    std::memcpy(dst, chars_of(name), n);
+bool visit_simple(VarNode* node, VarVisitor visit, void* context) {
+    for (; node; node = node->right) {
+        if (!visit_simple(node->left, visit, context)) return false;
+        VarNode* r = real(node);
+        if (r && !is_absent(r->value) &&
+            !visit({chars_of(node->name), node->name.length}, {}, r->value, context))
+            return false;
+    }
+    return true;
+}
+
+bool visit_stems(VarNode* node, VarVisitor visit, void* context) {
+    for (; node; node = node->right) {
+        if (!visit_stems(node->left, visit, context)) return false;
+        VarNode* r = real(node);
+        if (!r) continue;
+        std::string_view stem(chars_of(node->name), node->name.length);
+        NumberBuffer b;
+        for (VarNode* t = set_node_after(r->tails, r, nullptr, 0); t;) {
+            std::string_view tail = name_of(t, b);
+            if (!visit(stem, tail, real(t)->value, context)) return false;
+            t = set_node_after(r->tails, r, tail.data(), tail.size());
+        }
+    }
+    return true;
+}
+
+std::uint16_t keep_key(char* dst, const VarNode* node) {
+    NumberBuffer b;
+    std::string_view name = name_of(node, b);
+    std::size_t n = name.size() < kMaxDerivedName ? name.size() : kMaxDerivedName;
+    std::memcpy(dst, name.data(), n);
     return static_cast<std::uint16_t>(n);
 }
 
@@ -949,7 +1207,7 @@ void drop_by_name(VariableScope* scope, const ResolvedName& n) {
 
 void enumerate_variables(VariableScope* scope, VarVisitor visit, void* context) {
     if (!scope) return;
-    if (!visit_tree(scope->simple, {}, true, visit, context)) return;
+    if (!visit_simple(scope->simple, visit, context)) return;
     visit_stems(scope->stems, visit, context);
 }
 
@@ -957,10 +1215,11 @@ bool next_variable(VariableScope* scope, VarCursor& c, std::string_view& stem,
                    std::string_view& tail, const Value*& value) {
     if (!scope) c.phase = 4;
     if (c.phase <= 1) {
-        VarNode* node = set_node_after(scope->simple, c.phase ? c.name : nullptr, c.name_length);
+        VarNode* node =
+            set_node_after(scope->simple, nullptr, c.phase ? c.name : nullptr, c.name_length);
         if (node) {
             c.phase = 1;
-            c.name_length = keep_key(c.name, node->name);
+            c.name_length = keep_key(c.name, node);
             stem = {c.name, c.name_length};
             tail = {};
             value = &real(node)->value;
@@ -972,15 +1231,16 @@ bool next_variable(VariableScope* scope, VarCursor& c, std::string_view& stem,
             c.phase = 4;
             return false;
         }
-        c.name_length = keep_key(c.name, first->name);
+        c.name_length = keep_key(c.name, first);
     }
     while (c.phase == 2 || c.phase == 3) {
         VarNode* s = real(find_node(scope->stems, c.name, c.name_length));
         VarNode* node =
-            s ? set_node_after(s->tails, c.phase == 3 ? c.tail : nullptr, c.tail_length) : nullptr;
+            s ? set_node_after(s->tails, s, c.phase == 3 ? c.tail : nullptr, c.tail_length)
+              : nullptr;
         if (node) {
             c.phase = 3;
-            c.tail_length = keep_key(c.tail, node->name);
+            c.tail_length = keep_key(c.tail, node);
             stem = {c.name, c.name_length};
             tail = {c.tail, c.tail_length};
             value = &real(node)->value;
@@ -989,7 +1249,7 @@ bool next_variable(VariableScope* scope, VarCursor& c, std::string_view& stem,
         VarNode* next = node_after(scope->stems, c.name, c.name_length);
         if (!next) break;
         c.phase = 2;
-        c.name_length = keep_key(c.name, next->name);
+        c.name_length = keep_key(c.name, next);
     }
     c.phase = 4;
     return false;
@@ -1026,6 +1286,16 @@ bool var_fetch(Activation* a, std::uint16_t sym, Value& out) {
         out = borrow(e.name);
         return false;
     }
+    const Value* tail;
+    if (SymbolEntry* s = single_tail(program(), scope, e, tail)) {
+        if (VarNode* stem = symbol_node(scope, *s, false)) {
+            if (const Value* v = compound_of(stem, tail_node_of(stem, *tail, false))) {
+                out = borrow(*v);
+                return true;
+            }
+        }
+        // Unset: the name is formed below.
+    }
     std::size_t stem_len, total;
     if (VarNode* stem = derive_compound(scope, e, false, stem_len, total)) {
         if (const Value* v = compound_in(stem, {g_derived + stem_len, total - stem_len})) {
@@ -1051,6 +1321,12 @@ void var_store(Activation* a, std::uint16_t sym, Value v) {
     if (e.kind == kSymbolStem) {
         VarNode* node = symbol_node(scope, e, true);
         store_into_stem(node, hold.take());
+        return;
+    }
+    const Value* tail;
+    if (SymbolEntry* s = single_tail(program(), scope, e, tail)) {
+        VarNode* stem = symbol_node(scope, *s, true);
+        set_value(real(tail_node_of(stem, *tail, true)), hold.take());
         return;
     }
     std::size_t stem_len, total;

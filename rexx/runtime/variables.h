@@ -1,7 +1,9 @@
 // The variable pool: simple variables, stems and their compound variables, kept in AVL trees
-// ordered by name length and then bytes; the scopes that PROCEDURE creates and EXPOSE links to
-// the caller's variables; the symbol-table cache; access by name for the programming interface
-// (RexxVariablePool, varpool_api.cpp) and the VALUE built-in; enumeration.
+// ordered by name length and then bytes (a stem's compounds whose tail is a plain whole number
+// in a hash table of their own, merged into that order when enumerated); the scopes that PROCEDURE
+// creates and EXPOSE links to the caller's variables; the symbol-table cache; access by name for
+// the programming interface (RexxVariablePool, varpool_api.cpp) and the VALUE built-in;
+// enumeration.
 //
 // Two ways in:
 //  - By symbol (the interpreter): the functions of interp_ports.h (var_fetch, var_store,
@@ -54,15 +56,18 @@ enum VarNodeFlag : std::uint8_t {
 struct VarNode {
     VarNode* left;
     VarNode* right;
-    Value name;               // the name (a stem's with its "."; a compound's tail only)
+    Value name;               // the name (a stem's with its "."; a compound's tail only, in
+                              // integer form for the nodes of a NumberTails table)
     Value value;              // absent when dropped or never assigned; unused in an alias
     VarNode* tails;           // stem nodes: the tree of compound variables; an exposed
                               // compound: the stem that owns its target (whose default it takes)
-    struct TailIndex* index;  // stem nodes: a hash index over the same tails (may be null)
-    VarNode* target;          // alias nodes (kNodeExposed): the caller's node they stand for
-    std::uint64_t head;       // the name's first 8 bytes, big-endian, zero-padded: most comparisons
-                              // of equal-length names end on this one word
-    std::int8_t balance;      // AVL: -1 left-heavy, 0, +1 right-heavy
+    struct TailIndex* index;  // stem nodes: a hash index over the tree's tails (may be null)
+    struct NumberTails* numbers;  // stem nodes: the compounds whose tail is a plain whole
+                                  // number, kept apart from the tree (may be null)
+    VarNode* target;              // alias nodes (kNodeExposed): the caller's node they stand for
+    std::uint64_t head;   // the name's first 8 bytes, big-endian, zero-padded: most comparisons
+                          // of equal-length names end on this one word
+    std::int8_t balance;  // AVL: -1 left-heavy, 0, +1 right-heavy
     std::uint8_t flags;
 };
 

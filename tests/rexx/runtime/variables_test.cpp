@@ -528,6 +528,148 @@ TEST_F(PoolTest, LargeStemsStayRightOnceTheirTailsAreIndexed) {
     }
 }
 
+// Tails that are plain whole numbers are kept apart from the others; these tests hold that
+// the split is invisible: a number and every string that merely looks like one are distinct
+// variables, whichever way the tail is given, and enumeration merges both kinds in order.
+std::string tail_of(VariableScope* scope, const std::string& name) {
+    ResolvedName n;
+    if (!resolve_direct_name(name, n)) return "<invalid>";
+    Value v;
+    bool found = fetch_by_name(scope, n, v);
+    NumberBuffer b;
+    std::string text(view_of(v, b));
+    release(v);
+    return found ? text : "<unset:" + text + ">";
+}
+
+std::vector<std::string> enumerated_tails(VariableScope* scope) {
+    std::vector<std::string> seen;
+    VarCursor cur;
+    std::string_view stem, tail;
+    const Value* value = nullptr;
+    while (next_variable(scope, cur, stem, tail, value))
+        if (!tail.empty()) seen.push_back(std::string(stem) + std::string(tail));
+    return seen;
+}
+
+bool by_length_then_bytes(const std::string& a, const std::string& b) {
+    return a.size() != b.size() ? a.size() < b.size() : a < b;
+}
+
+TEST_F(PoolTest, NumberTailsAndTheirLookalikesAreDistinct) {
+    const char* tails[] = {"0",   "00",    "007", "7",          "-7",         "7.0",       "1e3",
+                           "+7",  "1000",  " 7",  "7 ",         "123456789",  "1E3",       "-0",
+                           "0.0", "12345", "1.",  "1234567890", "0123456789", "4294967303"};
+    std::uint16_t i = sym("I"), a = sym("A.I");
+    for (const char* t : tails) {
+        set("I", t);  // a whole one is kept in integer form
+        set_sym(a, std::string("v") + t);
+    }
+    std::vector<std::string> expected;
+    for (const char* t : tails) {
+        expected.push_back(std::string("A.") + t);
+        EXPECT_EQ(tail_of(top_.scope, std::string("A.") + t), std::string("v") + t) << t;
+        set("I", t);
+        EXPECT_EQ(get_sym(a), std::string("v") + t) << t;
+    }
+    // The same variables through a tail variable in integer form and through literal tails.
+    var_store(&top_, i, make_integer(7));
+    EXPECT_EQ(get_sym(a), "v7");
+    var_store(&top_, i, make_integer(-7));
+    EXPECT_EQ(get_sym(a), "v-7");
+    EXPECT_EQ(get("A.007"), "v007");
+    EXPECT_EQ(get("A.1000"), "v1000");
+    EXPECT_EQ(get("A.1E3"), "v1E3");
+    // An unset number tail is named by its decimal form; 4294967303 does not wrap onto 7.
+    var_store(&top_, i, make_integer(8));
+    EXPECT_EQ(get_sym(a), "<unset:A.8>");
+    EXPECT_EQ(tail_of(top_.scope, "A.4294967303"), "v4294967303");
+    std::sort(expected.begin(), expected.end(), by_length_then_bytes);
+    EXPECT_EQ(enumerated_tails(top_.scope), expected);
+}
+
+TEST_F(PoolTest, NumberTailsMergeWithOtherTailsInEnumeration) {
+    // Number tails, other tails around them in the order, drops, stems of each kind alone,
+    // and a tail added behind the cursor mid-way (the sorted view of the numbers is refreshed).
+    std::uint16_t i = sym("I"), b = sym("B.I");
+    std::vector<std::string> expected;
+    for (int k = 0; k <= 600; k += 3) {
+        var_store(&top_, i, make_integer(k));
+        set_sym(b, "n");
+        if (k % 5 == 0) {
+            var_drop(&top_, b);
+        } else {
+            expected.push_back("B." + std::to_string(k));
+        }
+    }
+    for (const char* t : {"A", "1A", "00", "9Z", "-1", "Z", "1000000000", "599x"}) {
+        ResolvedName n;
+        ASSERT_TRUE(resolve_direct_name(std::string("B.") + t, n));
+        store_by_name(top_.scope, n, make_value("s", 1, false));
+        expected.push_back(std::string("B.") + t);
+    }
+    set("C.5", "c");  // numbers only
+    set("D.X", "d");  // no numbers
+    for (const char* t : {"C.5", "D.X"}) expected.push_back(t);
+    auto in_order = [](const std::string& x, const std::string& y) {
+        if (x[0] != y[0]) return x[0] < y[0];  // stems B., C., D. in order
+        return by_length_then_bytes(x, y);
+    };
+    std::sort(expected.begin(), expected.end(), in_order);
+    EXPECT_EQ(enumerated_tails(top_.scope), expected);
+
+    std::vector<std::string> visited;
+    enumerate_variables(
+        top_.scope,
+        [](std::string_view stem, std::string_view tail, const Value&, void* out) {
+            if (!tail.empty())
+                static_cast<std::vector<std::string>*>(out)->push_back(std::string(stem) +
+                                                                       std::string(tail));
+            return true;
+        },
+        &visited);
+    EXPECT_EQ(visited, expected);
+
+    std::vector<std::string> seen;
+    VarCursor cur;
+    std::string_view stem, tail;
+    const Value* value = nullptr;
+    while (next_variable(top_.scope, cur, stem, tail, value)) {
+        if (tail.empty()) continue;
+        seen.push_back(std::string(stem) + std::string(tail));
+        if (seen.size() == 5) {
+            var_store(&top_, i, make_integer(602));
+            set_sym(b, "late");
+        }
+    }
+    expected.insert(std::upper_bound(expected.begin(), expected.end(), "B.602", in_order), "B.602");
+    EXPECT_EQ(seen, expected);
+}
+
+TEST_F(PoolTest, NumberTailTableThatCannotGrowLeavesTheStemIntact) {
+    std::uint16_t i = sym("I"), a = sym("A.I");
+    int k = 0;
+    int rc = 0;
+    // Fill until a store needs memory the pool does not have (a bigger table or a node).
+    for (; k < 100 && rc == 0; ++k) {
+        var_store(&top_, i, make_integer(k));
+        testing::fail_allocations_after(0);
+        rc = error_of([&] { var_store(&top_, a, make_integer(k)); });
+        testing::fail_allocations_after(-1);
+    }
+    ASSERT_EQ(rc, 5);
+    const int failed = k - 1;
+    for (int j = 0; j < failed; ++j) {
+        var_store(&top_, i, make_integer(j));
+        EXPECT_EQ(get_sym(a), std::to_string(j));
+    }
+    var_store(&top_, i, make_integer(failed));
+    EXPECT_EQ(get_sym(a), "<unset:A." + std::to_string(failed) + ">");
+    set_sym(a, "now");
+    EXPECT_EQ(get_sym(a), "now");
+    EXPECT_EQ(enumerated_tails(top_.scope).size(), static_cast<std::size_t>(failed + 1));
+}
+
 TEST_F(PoolTest, AccessByNameMatchesAccessBySymbol) {
     set("K", "7");
     ResolvedName n;

@@ -42,35 +42,78 @@ inline char upper_char(char c) {
     return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
 }
 
-inline void assign_piece(Activation* a, std::uint16_t sym, const char* p, std::size_t n,
-                         bool upper) {
-    if (sym != kPlaceholderTarget) var_store_chars(a, sym, p, n, upper);
-}
+// The string being parsed and the targets waiting to be stored. Pieces are stored in batches:
+// only a variable pattern reads a variable, so everything before one (and before any error) is
+// stored first, and the order of the stores is the template's.
+struct Run {
+    Activation* a;
+    const Program& program;
+    const char* s;
+    std::size_t len;
+    bool upper;
+    // The buffer the characters are borrowed from when a variable owns it (null otherwise). A
+    // simple target that replaces that variable's value hands the buffer to `kept`; before a
+    // target of another kind the characters are copied into `kept` unless it holds them.
+    const char* guard = nullptr;
+    ValueHolder kept;
+    static constexpr std::size_t kBatch = 32;
+    StorePiece pending[kBatch];
+    std::size_t count = 0;
 
-// Splits a piece among the count targets that follow in the template.
-void split_words(Activation* a, Words& w, std::size_t count, const char* s, std::size_t n,
-                 bool upper) {
-    std::size_t i = 0;
-    w.need(count);
-    for (std::size_t t = 0; t < count; ++t) {
-        std::uint16_t sym = w.take();
-        if (t + 1 == count) {
-            assign_piece(a, sym, s + i, n - i, upper);
-            break;
+    Run(Activation* act, const char* chars, std::size_t n, bool up)
+        : a(act), program(*g_lib.current->program), s(chars), len(n), upper(up) {}
+
+    void flush() {
+        std::size_t done = 0;
+        while (done < count) {
+            done += var_store_chars(a, pending + done, count - done, upper, guard, kept.get());
+            if (done < count) own_source(done);
         }
+        count = 0;
+    }
+    [[noreturn]] void fail(int code) {
+        flush();
+        error(code);
+    }
+    // Makes the characters the run's own: a private copy, unless the buffer has been handed
+    // over already; the pending pieces from `from` on are moved to the copy.
+    void own_source(std::size_t from) {
+        guard = nullptr;
+        if (kept.get().length > kInlineMax) return;  // handed over
+        kept = ValueHolder(make_value(s, len, true));
+        const char* fresh = chars_of(kept.get());
+        for (std::size_t k = from; k < count; ++k) pending[k].p = fresh + (pending[k].p - s);
+        s = fresh;
+    }
+    void assign(std::uint16_t sym, std::size_t from, std::size_t n) {
+        if (sym == kPlaceholderTarget) return;
+        if (count == kBatch) flush();
+        pending[count++] = StorePiece{s + from, static_cast<std::uint32_t>(n), sym};
+    }
+    // Checks that k more words follow in the template.
+    void need(const Words& w, std::size_t k) {
+        if (static_cast<std::size_t>(w.end - w.at) < 2 * k) fail(38);
+    }
+};
+
+// Splits the piece s[i, n) among the count targets that follow in the template.
+void split_words(Run& run, Words& w, std::size_t count, std::size_t i, std::size_t n) {
+    run.need(w, count);
+    const char* s = run.s;
+    for (std::size_t t = 1; t < count; ++t) {
+        std::uint16_t sym = w.take();
         while (i < n && s[i] == ' ') ++i;
         std::size_t j = i;
         while (j < n && s[j] != ' ') ++j;
-        assign_piece(a, sym, s + i, j - i, upper);
+        run.assign(sym, i, j - i);
         i = j < n ? j + 1 : j;  // exactly one blank after the word
     }
+    if (count) run.assign(w.take(), i, n - i);
 }
 
-// The value of a pattern operand: a literal, or a variable (NOVALUE when it has no value and
-// the condition is trapped; otherwise its name).
-Value operand(Activation* a, std::uint16_t kind, std::uint16_t index) {
-    bool variable = kind == kPatternStringVar || kind >= kPatternAbsoluteVar;
-    if (!variable) return borrow(g_lib.current->program->literals[index]);
+// The value of a variable operand (NOVALUE when it has no value and the condition is trapped;
+// otherwise its name).
+Value variable_operand(Activation* a, std::uint16_t index) {
     Value v;
     if (!var_fetch(a, index, v)) {
         ValueHolder name(v);  // a derived name is owned; a SIGNAL trap unwinds from here
@@ -80,10 +123,11 @@ Value operand(Activation* a, std::uint16_t kind, std::uint16_t index) {
     return v;
 }
 
-std::size_t position_value(const Value& v) {
+// A position operand: a whole number of at least 0 (else error 26), limited to
+// kParsePositionLimit.
+std::size_t position_value(Run& run, const Value& v) {
     std::int32_t n;
-    if (!small_integer(v, n)) n = whole_number(v);
-    if (n < 0) error(26);
+    if (!try_whole_number(v, n) || n < 0) run.fail(26);
     return static_cast<std::size_t>(n) > kParsePositionLimit - 1 ? kParsePositionLimit
                                                                  : static_cast<std::size_t>(n);
 }
@@ -115,8 +159,8 @@ std::size_t find_pattern(const char* s, std::size_t n, std::size_t from, std::st
     return std::string_view::npos;
 }
 
-// Runs one comma-separated template (up to and including its kind 9 group) on a string.
-void run_template(Activation* a, Words& words, const char* s, std::size_t len, bool upper) {
+// Runs one comma-separated template (up to and including its kind 9 group) on run's string.
+void run_template(Run& run, Words& words) {
     // A local copy stays in registers across the stores; the caller's is brought up to date.
     Words w = words;
     struct Sync {
@@ -124,23 +168,73 @@ void run_template(Activation* a, Words& words, const char* s, std::size_t len, b
         const Words& from;
         ~Sync() { to.at = from.at; }
     } sync{words, w};
+    const std::size_t len = run.len;
     std::size_t cursor = 0, pattern = 0;
-    while (true) {
-        w.need(3);
-        std::uint16_t kind = w.take();
-        std::uint16_t value = w.take();
-        std::uint16_t count = w.take();
+    for (;;) {
+        run.need(w, 3);
+        const std::uint16_t kind = w.take();
+        const std::uint16_t value = w.take();
+        const std::uint16_t count = w.take();
         std::size_t start = cursor, end = len;
-        if (kind == kPatternEnd) {
-            cursor = pattern = len;
-        } else if (kind < kPatternString || kind > kPatternEnd) {
-            error(38);
-        } else {
-            ValueHolder op(operand(a, kind, value));
-            if (kind == kPatternString || kind == kPatternStringVar) {
-                NumberBuffer b;
-                std::string_view pat = view_of(op.get(), b);
-                std::size_t m = find_pattern(s, len, cursor, pat, upper);
+        std::size_t position = 0;
+        enum { kString, kAbsolute, kForward, kBackward, kEnd } step;
+        // A string pattern's characters; a variable operand is held while they are used.
+        std::string_view pat;
+        NumberBuffer b;
+        ValueHolder op;
+        switch (kind) {
+            case kPatternEnd:
+                step = kEnd;
+                break;
+            case kPatternString:
+                pat = view_of(run.program.literals[value], b);
+                step = kString;
+                break;
+            case kPatternStringVar:
+                run.flush();  // the variable may be a target written earlier in this template
+                op = ValueHolder(variable_operand(run.a, value));
+                pat = view_of(op.get(), b);
+                step = kString;
+                break;
+            case kPatternAbsolute:
+            case kPatternForward:
+            case kPatternBackward:
+                position = position_value(run, run.program.literals[value]);
+                step = kind == kPatternAbsolute  ? kAbsolute
+                       : kind == kPatternForward ? kForward
+                                                 : kBackward;
+                break;
+            case kPatternAbsoluteVar:
+            case kPatternForwardVar:
+            case kPatternBackwardVar:
+                run.flush();
+                op = ValueHolder(variable_operand(run.a, value));
+                position = position_value(run, op.get());
+                step = kind == kPatternAbsoluteVar  ? kAbsolute
+                       : kind == kPatternForwardVar ? kForward
+                                                    : kBackward;
+                break;
+            case kPatternAbsoluteNumber:
+                position = value;
+                step = kAbsolute;
+                break;
+            case kPatternForwardNumber:
+                position = value;
+                step = kForward;
+                break;
+            case kPatternBackwardNumber:
+                position = value;
+                step = kBackward;
+                break;
+            default:
+                run.fail(38);
+        }
+        switch (step) {
+            case kEnd:
+                cursor = pattern = len;
+                break;
+            case kString: {
+                std::size_t m = find_pattern(run.s, len, cursor, pat, run.upper);
                 if (m != std::string_view::npos) {
                     end = m;
                     pattern = m;
@@ -148,22 +242,27 @@ void run_template(Activation* a, Words& words, const char* s, std::size_t len, b
                 } else {
                     cursor = pattern = len;
                 }
-            } else if (kind == kPatternAbsolute || kind == kPatternAbsoluteVar) {
-                std::size_t v = position_value(op.get());
-                std::size_t p = v == 0 ? 0 : v - 1;
+                break;
+            }
+            case kAbsolute: {
+                std::size_t p = position == 0 ? 0 : position - 1;
                 end = p > pattern ? p : len;
                 pattern = cursor = p;
-            } else {
-                std::size_t v = position_value(op.get());
+                break;
+            }
+            case kForward:
+            case kBackward: {
                 std::size_t np;
-                if (kind == kPatternForward || kind == kPatternForwardVar) {
-                    np = pattern + v > kParsePositionLimit ? kParsePositionLimit : pattern + v;
+                if (step == kForward) {
+                    np = pattern + position > kParsePositionLimit ? kParsePositionLimit
+                                                                  : pattern + position;
                 } else {
-                    np = v > pattern ? 0 : pattern - v;
+                    np = position > pattern ? 0 : pattern - position;
                 }
                 start = pattern;
                 end = np > pattern ? np : len;
                 pattern = cursor = np;
+                break;
             }
         }
         // Every position is limited to the string; a piece that would start beyond its end
@@ -173,44 +272,50 @@ void run_template(Activation* a, Words& words, const char* s, std::size_t len, b
         if (start > end) end = len;
         if (cursor > len) cursor = len;
         if (pattern > len) pattern = len;
-        split_words(a, w, count, s + start, end - start, upper);
-        if (kind == kPatternEnd) return;
+        split_words(run, w, count, start, end);
+        if (step == kEnd) {
+            run.flush();
+            return;
+        }
     }
+}
+
+// Parses one string with the next comma-separated template. A source that borrows a
+// variable's characters is guarded: the template may assign that variable.
+void parse_one(Activation* a, Words& w, const Value& source, bool upper) {
+    // A whole number given whole to a single target keeps its integer form: no characters are
+    // made only to be read back.
+    if ((source.flags & kInteger) && w.end - w.at >= 8) {
+        Words head = w;
+        if (head.take() == kPatternEnd && (head.take(), head.take()) == 1) {
+            const std::uint16_t sym = head.take();
+            w = head;
+            if (sym != kPlaceholderTarget) var_store(a, sym, source);
+            return;
+        }
+    }
+    NumberBuffer b;
+    std::string_view s = is_absent(source) ? std::string_view() : view_of(source, b);
+    Run run(a, s.data(), s.size(), upper);
+    if (source.flags & kBorrowed) run.guard = s.data();
+    run_template(run, w);
 }
 
 }  // namespace
 
 void parse_template(Activation* a, const Value& tmpl, const Value& source, bool upper) {
-    // The targets may include the variable the source came from: keep the characters.
-    ValueHolder copy(source.flags & kBorrowed ? copy_value(source) : kNullString);
-    const Value& src = source.flags & kBorrowed ? copy.get() : source;
-    NumberBuffer b;
-    std::string_view s = is_absent(src) ? std::string_view() : view_of(src, b);
     Words w = words_of(tmpl);
-    run_template(a, w, s.data(), s.size(), upper);
+    parse_one(a, w, source, upper);
     // Further comma-separated templates parse empty strings.
-    while (!w.done()) run_template(a, w, "", 0, upper);
+    while (!w.done()) parse_one(a, w, kNullString, upper);
 }
 
 void parse_arguments(Activation* a, const Value* args, int argc, const Value& tmpl, bool upper) {
     Words w = words_of(tmpl);
-    for (int i = 0; !w.done(); ++i) {
-        if (i < argc && !is_absent(args[i])) {
-            // An argument that borrows a variable's characters is copied first: the template
-            // may assign that variable.
-            const Value& arg = args[i];
-            ValueHolder copy(arg.flags & kBorrowed ? copy_value(arg) : kNullString);
-            NumberBuffer b;
-            std::string_view s = view_of(arg.flags & kBorrowed ? copy.get() : arg, b);
-            run_template(a, w, s.data(), s.size(), upper);
-        } else {
-            run_template(a, w, "", 0, upper);
-        }
-    }
+    for (int i = 0; !w.done(); ++i) parse_one(a, w, i < argc ? args[i] : kNullString, upper);
 }
 
 void parse_string(Activation* a, std::uint16_t tmpl, Value& source, bool upper) {
-    if (source.flags & kBorrowed) make_private(source);  // the stack entry keeps the copy
     parse_template(a, g_lib.current->program->literals[tmpl], source, upper);
 }
 

@@ -7,8 +7,10 @@
 // kind: 1 literal string pattern (value: literal index), 2 variable string pattern (symbol
 // index), 3 absolute position (literal index of the number), 4 forward, 5 backward, 6 absolute
 // from a variable (symbol index), 7 forward from a variable, 8 backward from a variable,
-// 9 end of one comma-separated template (value 0). A target is a symbol index, or 65535 for
-// the placeholder ".". The targets of a group are the variables written before its pattern.
+// 9 end of one comma-separated template (value 0), 10 absolute, 11 forward and 12 backward
+// position whose value is the number itself (positions written as digits). A target is a symbol
+// index, or 65535 for the placeholder ".". The targets of a group are the variables written before
+// its pattern.
 //
 // The interpreter calls parse_string and parse_args (declared in interp_ports.h with the other
 // ports); both work on the current run's program (g_lib.current->program: literal table for
@@ -43,6 +45,9 @@ enum TemplateKind : std::uint16_t {
     kPatternForwardVar = 7,
     kPatternBackwardVar = 8,
     kPatternEnd = 9,
+    kPatternAbsoluteNumber = 10,
+    kPatternForwardNumber = 11,
+    kPatternBackwardNumber = 12,
 };
 inline constexpr std::uint16_t kPlaceholderTarget = 65535;
 // Positions are limited to this value.

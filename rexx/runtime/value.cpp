@@ -278,38 +278,43 @@ void to_integer_form(Value& v) {
 }
 
 std::uint8_t classify_chars(const char* p, std::size_t n) {
+    // One pass: the number syntax is followed while noting whether the characters are also in
+    // integer syntax (an optional "-" at the very start, then 1 to 9 digits without a leading
+    // zero, nothing else).
+    auto digit = [](char c) { return static_cast<unsigned char>(c - '0') <= 9; };
     std::size_t i = 0;
-    // Integer syntax first: the common case of short literals and loop counters.
-    {
-        std::size_t j = 0;
-        bool neg = false;
-        if (n && p[0] == '-') {
-            neg = true;
-            j = 1;
-        }
-        std::size_t digits = 0;
-        while (j < n && p[j] >= '0' && p[j] <= '9') ++j, ++digits;
-        if (j == n && digits >= 1 && digits <= 9 && !(p[neg ? 1 : 0] == '0' && (digits > 1 || neg)))
-            return kWhole | kNumber | kClassified;
-    }
     while (i < n && p[i] == ' ') ++i;
+    bool plain = i == 0;
+    bool neg = false;
     if (i < n && (p[i] == '+' || p[i] == '-')) {
+        neg = p[i] == '-';
+        plain = plain && neg;
         ++i;
+        const std::size_t sign_end = i;
         while (i < n && p[i] == ' ') ++i;
+        plain = plain && i == sign_end;
     }
-    std::size_t digits = 0;
-    while (i < n && p[i] >= '0' && p[i] <= '9') ++i, ++digits;
-    if (i < n && p[i] == '.') {
-        ++i;
-        while (i < n && p[i] >= '0' && p[i] <= '9') ++i, ++digits;
+    const std::size_t first = i;
+    while (i < n && digit(p[i])) ++i;
+    std::size_t digits = i - first;
+    if (i == n) {
+        if (!digits) return kClassified;
+        if (plain && digits <= 9 && !(p[first] == '0' && (digits > 1 || neg)))
+            return kWhole | kNumber | kClassified;
+        return kNumber | kClassified;
+    }
+    if (p[i] == '.') {
+        const std::size_t frac = ++i;
+        while (i < n && digit(p[i])) ++i;
+        digits += i - frac;
     }
     if (!digits) return kClassified;
     if (i < n && (p[i] == 'e' || p[i] == 'E')) {
         ++i;
         if (i < n && (p[i] == '+' || p[i] == '-')) ++i;
-        std::size_t ed = 0;
-        while (i < n && p[i] >= '0' && p[i] <= '9') ++i, ++ed;
-        if (ed < 1 || ed > 9) return kClassified;
+        const std::size_t exp = i;
+        while (i < n && digit(p[i])) ++i;
+        if (i == exp || i - exp > 9) return kClassified;
     }
     while (i < n && p[i] == ' ') ++i;
     return i == n ? kNumber | kClassified : kClassified;

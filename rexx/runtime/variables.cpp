@@ -636,7 +636,7 @@ inline void copy_chars(char* out, const char* p, std::size_t n, bool upper) {
 
 // The second half of prepare_for_store, for a record that already owns its characters or
 // keeps them inline.
-void settle_short(Value& v) {
+[[gnu::always_inline]] inline void settle_short(Value& v) {
     if ((v.flags & kInteger) || v.length == 0 || v.length > 10) return;
     const char* p = chars_of(v);
     const unsigned char c = static_cast<unsigned char>(p[0]);
@@ -1335,53 +1335,70 @@ void var_store(Activation* a, std::uint16_t sym, Value v) {
     set_value(node, hold.take());
 }
 
-void var_store_chars(Activation* a, std::uint16_t sym, const char* p, std::size_t n, bool upper) {
-    SymbolEntry& e = program().symbols[sym];
-    if (e.kind != kSymbolSimple) {
-        Value v = kNullString;
-        copy_chars(start_string(v, n), p, n, upper);
-        var_store(a, sym, v);
-        return;
-    }
-    VarNode* node = symbol_node(a->scope, e, true);
-    Value& slot = node->value;
-    node->flags &= static_cast<std::uint8_t>(~kNodeDropped);
-    // A long value replacing one of about its length is written over the old characters: no
-    // buffer is taken or given back. The old buffer is owned (never borrowed or referenced).
-    if (n > kInlineMax && (slot.flags & (kInteger | kOwned)) == kOwned && slot.length >= n &&
-        slot.length <= 2 * n) {
-        char* out = const_cast<char*>(slot.data.ptr);
-        copy_chars(out, p, n, upper);
-        out[n] = '\0';
-        slot.length = static_cast<std::uint32_t>(n);
-        slot.flags = kOwned;
-        settle_short(slot);
-        return;
-    }
-    Value v = kNullString;
-    if (n <= kInlineMax) {
-        v.length = static_cast<std::uint32_t>(n);
-        v.flags = 0;
-        char* out = v.data.chars;
-        // Two overlapping moves cover 4 to 8 characters, three single ones 1 to 3.
-        if (n >= 4) {
-            std::uint32_t head, tail;
-            std::memcpy(&head, p, 4);
-            std::memcpy(&tail, p + n - 4, 4);
-            std::memcpy(out, &head, 4);
-            std::memcpy(out + n - 4, &tail, 4);
-        } else if (n) {
-            out[0] = p[0];
-            out[n / 2] = p[n / 2];
-            out[n - 1] = p[n - 1];
+std::size_t var_store_chars(Activation* a, const StorePiece* pieces, std::size_t count, bool upper,
+                            const char* source, Value& kept) {
+    // One look-up of the symbol table and scope for the whole run of pieces.
+    SymbolEntry* symbols = program().symbols.data();
+    VariableScope* scope = a->scope;
+    for (const StorePiece* piece = pieces; piece != pieces + count; ++piece) {
+        const char* p = piece->p;
+        const std::size_t n = piece->n;
+        SymbolEntry& e = symbols[piece->sym];
+        if (e.kind != kSymbolSimple) {
+            if (source) return static_cast<std::size_t>(piece - pieces);
+            Value v = kNullString;
+            copy_chars(start_string(v, n), p, n, upper);
+            var_store(a, piece->sym, v);
+            continue;
         }
-        if (upper) copy_chars(out, out, n, true);
-    } else {
-        copy_chars(start_string(v, n), p, n, upper);
+        VarNode* node = symbol_node(scope, e, true);
+        Value& slot = node->value;
+        node->flags &= static_cast<std::uint8_t>(~kNodeDropped);
+        if (source && slot.length > kInlineMax && !(slot.flags & kInteger) &&
+            slot.data.ptr == source) {
+            // The pieces are cut from this buffer: it outlives the store in `kept`.
+            kept = slot;
+            slot = kNullString;
+        }
+        // A long value replacing one of about its length is written over the old characters:
+        // no buffer is taken or given back. The old buffer is owned (never borrowed or
+        // referenced).
+        if (n > kInlineMax && (slot.flags & (kInteger | kOwned)) == kOwned && slot.length >= n &&
+            slot.length <= 2 * n) {
+            char* out = const_cast<char*>(slot.data.ptr);
+            copy_chars(out, p, n, upper);
+            out[n] = '\0';
+            slot.length = static_cast<std::uint32_t>(n);
+            slot.flags = kOwned;
+            settle_short(slot);
+            continue;
+        }
+        Value v = kNullString;
+        if (n <= kInlineMax) {
+            v.length = static_cast<std::uint32_t>(n);
+            v.flags = 0;
+            char* out = v.data.chars;
+            // Two overlapping moves cover 4 to 8 characters, three single ones 1 to 3.
+            if (n >= 4) {
+                std::uint32_t head, tail;
+                std::memcpy(&head, p, 4);
+                std::memcpy(&tail, p + n - 4, 4);
+                std::memcpy(out, &head, 4);
+                std::memcpy(out + n - 4, &tail, 4);
+            } else if (n) {
+                out[0] = p[0];
+                out[n / 2] = p[n / 2];
+                out[n - 1] = p[n - 1];
+            }
+            if (upper) copy_chars(out, out, n, true);
+        } else {
+            copy_chars(start_string(v, n), p, n, upper);
+        }
+        settle_short(v);
+        release(slot);
+        slot = v;
     }
-    settle_short(v);
-    release(slot);
-    slot = v;
+    return count;
 }
 
 void var_drop(Activation* a, std::uint16_t sym) {

@@ -93,10 +93,23 @@ inline VarNode* cached_simple_node(const SymbolEntry& e, const VariableScope* sc
     return node->flags & kNodeExposed ? nullptr : node;
 }
 
-// Stores n characters (folded to upper case when upper is set) as the value of symbol sym, as
-// var_store would store a string of them. A simple variable's value is written in place when
-// its old characters are about as long: the PARSE targets' path.
-void var_store_chars(Activation* a, std::uint16_t sym, const char* p, std::size_t n, bool upper);
+// A piece of a parsed string to be stored as the value of symbol sym.
+struct StorePiece {
+    const char* p;
+    std::uint32_t n;
+    std::uint16_t sym;
+};
+
+// Stores the pieces in order, each as var_store would store a string of its characters (folded
+// to upper case when upper is set). A simple variable's value is written in place when its old
+// characters are about as long: the PARSE targets' path. `source` is the buffer the pieces are
+// cut from when that buffer belongs to a variable, else null: a simple variable whose value
+// owns it hands it to `kept` (which must be empty) instead of freeing or overwriting it, so the
+// later pieces keep their characters. With a source, the stores stop before a target that is
+// not a simple variable (whose store could free any buffer): the caller copies the characters
+// and stores the rest without a source. Returns the number of pieces stored.
+std::size_t var_store_chars(Activation* a, const StorePiece* pieces, std::size_t count, bool upper,
+                            const char* source, Value& kept);
 
 // Longest derived name (stem, ".", tail).
 inline constexpr std::size_t kMaxDerivedName = 250;

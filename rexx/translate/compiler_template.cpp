@@ -17,6 +17,9 @@ enum PatternKind : std::uint16_t {
     kPatternForwardVariable = 7,
     kPatternBackwardVariable = 8,
     kPatternEnd = 9,
+    kPatternAbsoluteNumber = 10,
+    kPatternForwardNumber = 11,
+    kPatternBackwardNumber = 12,
 };
 
 constexpr std::uint16_t kPlaceholder = 65535;
@@ -37,6 +40,31 @@ std::uint16_t variable_pattern(Compiler& c, std::uint32_t& i) {
     if (!is_special(c, i, ')') || at_end(c, i)) clause_error(c, 38);
     ++i;
     return sym;
+}
+
+// A position written as at most five digits with a value below 65536 is kept in the template
+// itself: the run then needs neither a literal nor a conversion.
+bool position_number(const Compiler& c, std::uint32_t i, std::uint16_t& out) {
+    const Token& t = tok(c, i);
+    if (t.length == 0 || t.length > 5) return false;
+    const char* p = tok_text(c, i);
+    std::uint32_t v = 0;
+    for (std::size_t k = 0; k < t.length; ++k) {
+        if (p[k] < '0' || p[k] > '9') return false;
+        v = v * 10 + static_cast<std::uint32_t>(p[k] - '0');
+    }
+    if (v > 0xFFFF) return false;
+    out = static_cast<std::uint16_t>(v);
+    return true;
+}
+
+// The group kind and operand of a position token at i: a number kept in the template, else
+// the literal.
+std::uint16_t position_operand(Compiler& c, std::uint32_t i, std::uint16_t literal_kind,
+                               std::uint16_t number_kind, std::uint16_t& value) {
+    if (position_number(c, i, value)) return number_kind;
+    value = literal_of_token(c, i);
+    return literal_kind;
 }
 
 }  // namespace
@@ -80,8 +108,7 @@ std::uint16_t compile_template(Compiler& c, std::uint32_t first) {
                 value = literal_of_token(c, i);
                 ++i;
             } else if (t.type == kTokConstant) {
-                kind = kPatternAbsolute;
-                value = literal_of_token(c, i);
+                kind = position_operand(c, i, kPatternAbsolute, kPatternAbsoluteNumber, value);
                 ++i;
             } else if (t.type == kTokSpecial && text[0] == '(') {
                 kind = kPatternVariable;
@@ -92,10 +119,12 @@ std::uint16_t compile_template(Compiler& c, std::uint32_t first) {
                 i = skip_blanks(c, i + 1);
                 if (at_end(c, i)) clause_error(c, 38);
                 if (tok(c, i).type == kTokConstant) {
-                    kind = sign == '+'   ? kPatternForward
-                           : sign == '-' ? kPatternBackward
-                                         : kPatternAbsolute;
-                    value = literal_of_token(c, i);
+                    kind = sign == '+'   ? position_operand(c, i, kPatternForward,
+                                                            kPatternForwardNumber, value)
+                           : sign == '-' ? position_operand(c, i, kPatternBackward,
+                                                            kPatternBackwardNumber, value)
+                                         : position_operand(c, i, kPatternAbsolute,
+                                                            kPatternAbsoluteNumber, value);
                     ++i;
                 } else if (is_special(c, i, '(')) {
                     kind = sign == '+'   ? kPatternForwardVariable

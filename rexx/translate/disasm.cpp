@@ -122,6 +122,15 @@ std::string template_text(const Program& p, std::uint32_t index) {
             case 9:
                 if (at < n) out += ",";
                 break;
+            case 10:
+                add("=" + std::to_string(value));
+                break;
+            case 11:
+                add("+" + std::to_string(value));
+                break;
+            case 12:
+                add("-" + std::to_string(value));
+                break;
             default:
                 add("?kind" + std::to_string(kind));
                 break;

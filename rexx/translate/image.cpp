@@ -312,9 +312,9 @@ bool template_ok(const Program& p, std::uint32_t index) {
         std::uint32_t value = get_u16(w + 2 * at + 2);
         std::uint32_t count = get_u16(w + 2 * at + 4);
         at += 3;
-        if (kind < 1 || kind > 9) return false;
+        if (kind < 1 || kind > 12) return false;  // 10 to 12: the operand is the position itself
         bool literal = kind == 1 || kind == 3 || kind == 4 || kind == 5;
-        if (kind != 9 && value >= (literal ? p.literals.size() : p.symbols.size())) return false;
+        if (kind < 9 && value >= (literal ? p.literals.size() : p.symbols.size())) return false;
         if (count > n - at) return false;
         for (std::uint32_t i = 0; i < count; ++i, ++at) {
             std::uint32_t t = get_u16(w + 2 * at);

@@ -25,7 +25,10 @@ class ParseTest : public PoolTest {
                                    kAbs = kPatternAbsolute, kFwd = kPatternForward,
                                    kBack = kPatternBackward, kAbsVar = kPatternAbsoluteVar,
                                    kFwdVar = kPatternForwardVar, kBackVar = kPatternBackwardVar,
-                                   kEnd = kPatternEnd, kDot = kPlaceholderTarget;
+                                   kEnd = kPatternEnd, kDot = kPlaceholderTarget,
+                                   kAbsNum = kPatternAbsoluteNumber,
+                                   kFwdNum = kPatternForwardNumber,
+                                   kBackNum = kPatternBackwardNumber;
 };
 
 TEST_F(ParseTest, WordSplitting) {
@@ -113,6 +116,30 @@ TEST_F(ParseTest, RelativePositions) {
     EXPECT_EQ(get("X"), "ab");
     EXPECT_EQ(get("Y"), "cd");
     EXPECT_EQ(get("Z"), "cdef");
+}
+
+TEST_F(ParseTest, PositionsKeptInTheTemplateActAsTheirLiterals) {
+    std::uint16_t x = sym("X"), y = sym("Y"), z = sym("Z");
+    const std::uint16_t number_kind[] = {kAbsNum, kFwdNum, kBackNum};
+    const std::uint16_t literal_kind[] = {kAbs, kFwd, kBack};
+    for (int k = 0; k < 3; ++k) {
+        for (std::uint16_t pos : {0, 1, 3, 6, 7, 65535}) {
+            std::string text = "abcdef";
+            const std::string digits = std::to_string(pos);
+            parse(text, {kAbs, lit("4"), 1, x, literal_kind[k], lit(digits.c_str()), 1, y, kEnd, 0,
+                         1, z});
+            const std::string want[] = {get("X"), get("Y"), get("Z")};
+            parse(text, {kAbs, lit("4"), 1, x, number_kind[k], pos, 1, y, kEnd, 0, 1, z});
+            EXPECT_EQ(get("X"), want[0]) << k << " " << pos;
+            EXPECT_EQ(get("Y"), want[1]) << k << " " << pos;
+            EXPECT_EQ(get("Z"), want[2]) << k << " " << pos;
+        }
+    }
+    parse("abcdef", {kAbsNum, 3, 1, x, kFwdNum, 2, 1, y, kBackNum, 3, 1, z, kEnd, 0, 0});
+    EXPECT_EQ(get("X"), "ab");
+    EXPECT_EQ(get("Y"), "cd");
+    EXPECT_EQ(get("Z"), "ef");  // a backward step runs the piece to the end
+    EXPECT_REXX_ERROR(parse("abc", {13, 1, 1, x, kEnd, 0, 0}), 38);
 }
 
 TEST_F(ParseTest, PositionsMustBeNonNegativeWholeNumbers) {
@@ -322,7 +349,7 @@ TEST_F(ParseTest, MalformedTemplateLiteralsRaise38) {
     EXPECT_REXX_ERROR(parse("a", {kEnd, 0, 2, x}), 38);      // fewer targets than counted
     EXPECT_REXX_ERROR(parse("a", {kStr, lit("a"), 0}), 38);  // no end group
     EXPECT_REXX_ERROR(parse("a", {0, 0, 0}), 38);
-    EXPECT_REXX_ERROR(parse("a", {10, 0, 0}), 38);
+    EXPECT_REXX_ERROR(parse("a", {13, 0, 0}), 38);
     EXPECT_REXX_ERROR(parse("a", {}), 38);
 }
 

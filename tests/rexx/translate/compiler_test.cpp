@@ -233,16 +233,31 @@ TEST(Compiler, Templates) {
         return 9999u;
     };
     std::vector<unsigned> expect = {
-        3, lit("2"), 1, sym("X"),  // x 2
-        1, lit("="), 1, sym("Y"),  // y '='
-        7, sym("W"), 1, sym("Z"),  // z +(w)
-        5, lit("3"), 0,            // -3
-        6, sym("V"), 0,            // =(v)
-        9, 0,        1, 65535,     // . ,
-        2, sym("P"), 1, sym("Q"),  // q (p)
-        9, 0,        0,
+        10, 2,        1, sym("X"),  // x 2 (a position in digits is kept in the template)
+        1,  lit("="), 1, sym("Y"),  // y '='
+        7,  sym("W"), 1, sym("Z"),  // z +(w)
+        12, 3,        0,            // -3
+        6,  sym("V"), 0,            // =(v)
+        9,  0,        1, 65535,     // . ,
+        2,  sym("P"), 1, sym("Q"),  // q (p)
+        9,  0,        0,
     };
     EXPECT_EQ(template_words(p, index), expect);
+
+    // Other positions stay literals: fractions, exponents, values of 65536 and more, six digits.
+    Translation f("parse value 'a' with 1.0 +1e1 -65536 =000001");
+    ASSERT_EQ(f.compile(), 0);
+    Program& fp = f.program();
+    auto flit = [&](const char* n) {
+        for (std::size_t i = 0; i < fp.literals.size(); ++i)
+            if (quoted(fp.literals[i]) == std::string("'") + n + "'")
+                return static_cast<unsigned>(i);
+        return 9999u;
+    };
+    std::vector<unsigned> fexpect = {
+        3, flit("1.0"), 0, 4, flit("1E1"), 0, 5, flit("65536"), 0, 3, flit("000001"), 0, 9, 0, 0,
+    };
+    EXPECT_EQ(template_words(fp, fp.code[5] | (fp.code[6] << 8)), fexpect);
 
     // Equal templates share one literal.
     Translation t2("parse arg a b; arg a b; parse pull a b");

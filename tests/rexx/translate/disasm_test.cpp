@@ -207,6 +207,14 @@ TEST_F(DisasmFile, ListsATranslatedProgramWithoutTouchingIt) {
     EXPECT_NE(listing.find("statements:\n  @000000  lines 2-2  "), std::string::npos) << listing;
 }
 
+TEST_F(DisasmFile, PositionsWrittenInDigitsPassVerificationAndListAsWritten) {
+    write("parse value 'abcdef' with a 2 b +3 c -1 . =1.5 d\n");
+    std::string listing;
+    ASSERT_EQ(disasm(listing), 0);
+    EXPECT_NE(listing.find("; verification ok\n"), std::string::npos) << listing;
+    EXPECT_NE(listing.find("; A =2 B +3 C -1 . =1.5 D\n"), std::string::npos) << listing;
+}
+
 TEST_F(DisasmFile, ReportsTranslationErrorsAndUnreadableFiles) {
     write("do i = 1 to 3\nsay i\n");  // no END: error 14
     std::string listing;

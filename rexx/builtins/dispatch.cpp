@@ -214,34 +214,54 @@ struct ResultGuard {
     }
 };
 
-// The record of an omitted argument (or one not given).
-constexpr BuiltinArg kOmittedArg{nullptr, kEmpty, 0, 0, 0, ' ', ' ', true, {}};
+// Makes `a` the record of an omitted argument (or one not given). The scratch is left alone.
+inline void omit_argument(BuiltinArg& a) {
+    a.value = nullptr;
+    a.text = kEmpty;
+    a.length = 0;
+    a.pad = ' ';
+    a.option = ' ';
+    a.omitted = true;
+    a.whole = 0;
+    a.count = 0;
+}
 
-// Checks one present argument against its specification byte and fills its record.
-inline void take_argument(BuiltinArg& a, const Value* v, std::uint8_t s) {
+// Error 40 unless the option letter is one.
+inline char option_letter(const char* text, std::uint32_t length) {
+    if (length == 0) error(40);
+    int c = static_cast<unsigned char>(text[0]);
+    if (!std::isalpha(c)) error(40);
+    if (std::islower(c)) c -= 32;
+    return static_cast<char>(c);
+}
+
+// Checks one argument that is not of the common kinds (see take_arguments) against its
+// specification byte and fills its record. Kept out of line, away from the common path.
+[[gnu::noinline]] void take_other_argument(BuiltinArg& a, const Value* v, std::uint8_t s) {
+    if (is_absent(*v)) {
+        if (!(s & kBifOptional)) error(40);
+        omit_argument(a);
+        return;
+    }
     a.value = v;
     a.pad = ' ';
     a.option = ' ';
     a.omitted = false;
+    a.whole = 0;
+    a.count = 0;
     if (s & (kBifString | kBifPad | kBifOption)) {
-        a.whole = 0;
-        a.count = 0;
-        if (is_integer_form(*v)) {
+        if (!is_integer_form(*v)) {
+            a.text = chars_of(*v);
+            a.length = v->length;
+        } else {
             a.length = static_cast<std::uint32_t>(format_integer(v->data.integer, a.number_text));
             a.text = a.number_text;
-        } else {
-            a.text = v->length ? chars_of(*v) : kEmpty;
-            a.length = v->length;
         }
         if (s & kBifPad) {
             if (a.length != 1) error(40);
             a.pad = a.text[0];
         } else if (s & kBifOption) {
-            if (a.length == 0) error(40);
-            int c = static_cast<unsigned char>(a.text[0]);
-            if (!std::isalpha(c)) error(40);
-            if (std::islower(c)) c -= 32;
-            a.option = static_cast<char>(c);
+            a.option = option_letter(a.text, a.length);
         }
         return;
     }
@@ -249,8 +269,6 @@ inline void take_argument(BuiltinArg& a, const Value* v, std::uint8_t s) {
     a.length = 0;
     if (s & kBifNumber) {
         if (!is_number(*v)) error(40);
-        a.whole = 0;
-        a.count = 0;
         return;
     }
     std::int32_t w;
@@ -265,6 +283,70 @@ inline void take_argument(BuiltinArg& a, const Value* v, std::uint8_t s) {
     a.count = w > kCountClamp ? kCountClamp : w;
 }
 
+constexpr std::uint8_t kSpecPositive = kBifNonNegative | kBifNonZero;
+
+// Fills records `a` on from the n arguments that end at `v` (argument i from 1 is v[-i]) and the
+// specification bytes from `spec`, then makes the records up to `end` omitted ones. A string
+// not in integer form, the argument of most calls, is taken here without a call.
+[[gnu::always_inline]] inline void take_arguments(BuiltinArg* a, BuiltinArg* end, const Value* v,
+                                                  int n, const std::uint8_t* spec) {
+    for (BuiltinArg* given_end = a + n; a != given_end; ++a, ++spec) {
+        --v;
+        if ((*spec | kBifOptional) == (kBifString | kBifOptional) &&
+            !(v->flags & (kAbsent | kInteger))) {
+            a->value = v;
+            a->text = chars_of(*v);
+            a->length = v->length;
+            a->pad = ' ';
+            a->option = ' ';
+            a->omitted = false;
+            a->whole = 0;
+            a->count = 0;
+        } else if ((v->flags & (kAbsent | kInteger)) == kInteger && *spec == kSpecPositive) {
+            // A whole number > 0 in integer form: the position of WORD, SUBSTR and the like.
+            const std::int32_t w = v->data.integer;
+            if (w <= 0) error(40);
+            a->value = v;
+            a->text = kEmpty;
+            a->length = 0;
+            a->pad = ' ';
+            a->option = ' ';
+            a->omitted = false;
+            a->whole = w;
+            a->count = w > kCountClamp ? kCountClamp : w;
+        } else {
+            take_other_argument(*a, v, *spec);
+        }
+    }
+    for (; a != end; ++a, ++spec) {
+        if (!(*spec & kBifOptional)) error(40);
+        omit_argument(*a);
+    }
+}
+
+// The argument check, in line in the dispatch.
+[[gnu::always_inline]] inline void check_arguments(BuiltinCall& call,
+                                                   const BuiltinDescriptor& row) {
+    if (call.argc > row.max_args) error(40);
+    if (row.max_args > kBuiltinArgRecords) return;
+    take_arguments(call.arg, call.arg + row.max_args, call.block + call.argc, call.argc,
+                   reinterpret_cast<const std::uint8_t*>(row.spec));
+}
+
+// Classifies a result. A string that does not begin with a blank, a sign, a period or a digit
+// is no number, and most results of the string functions are such strings: their first
+// character settles it.
+inline void classify_result(Value& v) {
+    if (v.flags & kClassified) return;
+    const char* p = chars_of(v);
+    const auto first = static_cast<unsigned char>(v.length ? p[0] : 'x');
+    if (first != ' ' && static_cast<unsigned char>(first - '+') > '9' - '+') {
+        v.flags |= kClassified;
+        return;
+    }
+    v.flags |= classify_chars(p, v.length);
+}
+
 }  // namespace
 
 const BuiltinDescriptor* builtin_descriptor(int code) {
@@ -273,40 +355,22 @@ const BuiltinDescriptor* builtin_descriptor(int code) {
 }
 
 void check_builtin_arguments(BuiltinCall& call, const BuiltinDescriptor& row) {
-    const int n = call.argc;
-    const int m = row.max_args;
-    if (n > m) error(40);
-    if (m > kBuiltinArgRecords) return;
-    const auto* spec = reinterpret_cast<const std::uint8_t*>(row.spec);
-    const Value* v = call.block + n;  // argument i (from 1) is block[n - i]
-    int i = 0;
-    for (; i < n; ++i) {
-        --v;
-        if (is_absent(*v)) {
-            if (!(spec[i] & kBifOptional)) error(40);
-            call.arg[i] = kOmittedArg;
-        } else {
-            take_argument(call.arg[i], v, spec[i]);
-        }
-    }
-    for (; i < m; ++i) {
-        if (!(spec[i] & kBifOptional)) error(40);
-        call.arg[i] = kOmittedArg;
-    }
+    check_arguments(call, row);
 }
 
 bool builtin_call(int code, Value* args, int argc, Value& result) {
-    const BuiltinDescriptor* row = builtin_descriptor(code);
-    if (!row || !row->handler) internal_error(5);
+    // Every row from 1 on has a handler (the table's test checks it).
+    if (static_cast<unsigned>(code - 1) >= static_cast<unsigned>(kBuiltinCodes)) internal_error(5);
+    const BuiltinDescriptor& row = kTable[code];
     BuiltinCall call;
     call.code = code;
     call.argc = argc;
     call.block = args;
-    check_builtin_arguments(call, *row);
+    check_arguments(call, row);
     call.result = kZeroValue;
     ResultGuard guard{call.result};
-    row->handler(call);
-    classify(call.result);
+    row.handler(call);
+    classify_result(call.result);
     guard.armed = false;
     result = call.result;
     return true;
@@ -321,6 +385,27 @@ char* result_start(BuiltinCall& call, std::size_t n) {
 }
 
 void result_bytes(BuiltinCall& call, const char* bytes, std::size_t n) {
+    if (n <= kInlineMax) {
+        // Short results (a word, a few characters) are copied straight into the record.
+        Value v{};
+        v.length = static_cast<std::uint32_t>(n);
+        char* out = v.data.chars;
+        if (n >= 4) {
+            // Two loads of four that overlap in the middle cover 4 to 8 bytes.
+            std::uint32_t head, tail;
+            std::memcpy(&head, bytes, 4);
+            std::memcpy(&tail, bytes + n - 4, 4);
+            std::memcpy(out + n - 4, &tail, 4);
+            std::memcpy(out, &head, 4);
+        } else if (n) {
+            out[0] = bytes[0];
+            out[n / 2] = bytes[n / 2];
+            out[n - 1] = bytes[n - 1];
+        }
+        release(call.result);
+        call.result = v;
+        return;
+    }
     char* out = result_start(call, n);
     if (n) std::memcpy(out, bytes, n);
 }

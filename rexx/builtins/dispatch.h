@@ -61,11 +61,12 @@ struct BuiltinArg {
     const Value* value;  // the argument's record when present, else null
     const char* text;    // characters (string, pad and option kinds)
     std::uint32_t length;
-    std::int32_t whole;    // the whole number as converted
-    std::int32_t count;    // whole clamped to at most kCountClamp
     char pad;              // the single character of a pad argument; blank when omitted
     char option;           // upper-cased option letter; blank when omitted
     bool omitted;          // omitted in the call or not given
+    char spare;            // keeps whole and count on an 8-byte boundary: one store clears both
+    std::int32_t whole;    // the whole number as converted
+    std::int32_t count;    // whole clamped to at most kCountClamp
     char number_text[12];  // scratch for the decimal form of an integer-form value
 
     std::string_view view() const { return {text, length}; }

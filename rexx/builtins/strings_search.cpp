@@ -1,4 +1,5 @@
 // String functions that search and compare: POS, INDEX, LASTPOS, VERIFY, COMPARE and ABBREV.
+#include <cstdint>
 #include <cstring>
 
 #include "rexx/builtins/handlers.h"
@@ -15,6 +16,13 @@ std::size_t find_from(const BuiltinArg& needle, const BuiltinArg& hay, std::size
     const char first = needle.text[0];
     const char* p = hay.text + (start - 1);
     const char* last = hay.text + (hl - nl);  // last offset where needle fits
+    if (last - p < 16) {
+        // A few candidates: compared in place, cheaper than a call to find each one.
+        for (; p <= last; ++p)
+            if (*p == first && (nl == 1 || std::memcmp(p + 1, needle.text + 1, nl - 1) == 0))
+                return static_cast<std::size_t>(p - hay.text) + 1;
+        return 0;
+    }
     while (p <= last) {
         const void* hit = std::memchr(p, first, static_cast<std::size_t>(last - p) + 1);
         if (!hit) return 0;
@@ -23,6 +31,55 @@ std::size_t find_from(const BuiltinArg& needle, const BuiltinArg& hay, std::size
         ++p;
     }
     return 0;
+}
+
+// The bytes of a VERIFY reference as a membership table. The set of the last short reference is
+// kept: a loop that checks many strings against one reference then costs a comparison of the
+// reference per call instead of clearing and filling 256 entries. The copy of the text is what
+// decides that the reference is the same. The library's work runs under the ApiLock, which
+// serialises the cache.
+constexpr std::size_t kCachedReferenceMax = 64;
+struct ReferenceSet {
+    std::uint32_t length;
+    char text[kCachedReferenceMax];
+    bool member[256];
+};
+constinit ReferenceSet g_last_reference{~0u, {}, {}};
+
+// Compares up to kCachedReferenceMax bytes eight at a time (the last eight overlap the ones
+// before them): a reference is a few dozen bytes, less than the cost of a call.
+bool same_short_text(const char* a, const char* b, std::size_t n) {
+    if (n < 8) return std::memcmp(a, b, n) == 0;
+    std::uint64_t x, y;
+    for (std::size_t i = 0; i + 8 < n; i += 8) {
+        std::memcpy(&x, a + i, 8);
+        std::memcpy(&y, b + i, 8);
+        if (x != y) return false;
+    }
+    std::memcpy(&x, a + n - 8, 8);
+    std::memcpy(&y, b + n - 8, 8);
+    return x == y;
+}
+
+void fill_set(ReferenceSet& set, const char* text, std::size_t length) {
+    std::memset(set.member, 0, sizeof set.member);
+    for (std::size_t i = 0; i < length; ++i) set.member[static_cast<unsigned char>(text[i])] = true;
+}
+
+// The set of text: the cached one (made again when text differs), or `local` filled for a
+// reference too long to keep.
+const ReferenceSet& reference_set(const char* text, std::size_t length, ReferenceSet& local) {
+    ReferenceSet& cached = g_last_reference;
+    if (length > kCachedReferenceMax) {
+        fill_set(local, text, length);
+        return local;
+    }
+    if (cached.length != length || !same_short_text(cached.text, text, length)) {
+        fill_set(cached, text, length);
+        std::memcpy(cached.text, text, length);
+        cached.length = static_cast<std::uint32_t>(length);
+    }
+    return cached;
 }
 
 std::size_t start_of(const BuiltinArg& a) {
@@ -64,11 +121,10 @@ void bif_verify(BuiltinCall& call) {
     const bool match = opt == 'M';
     const std::size_t start = start_of(call.arg[3]);
     if (start > s.length) return;
-    bool in_ref[256] = {};
-    for (std::size_t i = 0; i < ref.length; ++i)
-        in_ref[static_cast<unsigned char>(ref.text[i])] = true;
+    ReferenceSet local;
+    const ReferenceSet& set = reference_set(ref.text, ref.length, local);
     for (std::size_t i = start - 1; i < s.length; ++i) {
-        if (in_ref[static_cast<unsigned char>(s.text[i])] == match) {
+        if (set.member[static_cast<unsigned char>(s.text[i])] == match) {
             result_integer(call, static_cast<std::int64_t>(i) + 1);
             return;
         }

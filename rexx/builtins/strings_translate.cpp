@@ -11,6 +11,16 @@ namespace {
 
 enum BitOp { kAnd, kOr, kXor };
 
+// The 256 byte values in order: the map of a TRANSLATE before its tables are applied.
+struct ByteTable {
+    char bytes[256];
+};
+constexpr ByteTable kIdentity = [] {
+    ByteTable t{};
+    for (int c = 0; c < 256; ++c) t.bytes[c] = static_cast<char>(c);
+    return t;
+}();
+
 void bit_family(BuiltinCall& call, BitOp op) {
     const BuiltinArg* a = &call.arg[0];
     const BuiltinArg* b = &call.arg[1];
@@ -80,7 +90,7 @@ void bif_translate(BuiltinCall& call) {
         for (int c = 0; c < 256; ++c)
             map[c] = static_cast<std::size_t>(c) < tableo.length ? tableo.text[c] : pad;
     } else {
-        for (int c = 0; c < 256; ++c) map[c] = static_cast<char>(c);
+        std::memcpy(map, kIdentity.bytes, sizeof map);
         // Backwards, so that the first occurrence of a byte in tablei decides.
         for (std::size_t p = tablei.length; p-- > 0;)
             map[static_cast<unsigned char>(tablei.text[p])] =

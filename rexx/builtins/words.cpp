@@ -62,6 +62,29 @@ std::size_t scan_word_starts(const char* s, std::size_t len, std::int64_t stop,
     return len;
 }
 
+}  // namespace
+
+WordTally tally_words(const char* s, std::size_t len) {
+    std::uint64_t carry = 0x80;  // the byte before the first counts as a blank
+    std::size_t words = 0, blanks = 0, i = 0;
+    for (; i + 8 <= len; i += 8) {
+        const std::uint64_t b = blank_bits(s + i);
+        words += static_cast<std::size_t>(high_bit_count(~b & kHighs & ((b << 8) | carry)));
+        blanks += static_cast<std::size_t>(high_bit_count(b));
+        carry = b >> 56;
+    }
+    bool after_blank = carry != 0;
+    for (; i < len; ++i) {
+        const bool blank = s[i] == ' ';
+        words += !blank && after_blank;
+        blanks += blank;
+        after_blank = blank;
+    }
+    return {words, len - blanks};
+}
+
+namespace {
+
 // The word starts of the last string of middling length that a word was looked for in: a
 // loop over WORD(s, k) for k = 1, 2, ... then costs one comparison of s per call instead of a
 // scan from the start. The copy of the text is what decides that the string is the same. The
@@ -73,6 +96,7 @@ struct WordIndex {
     std::uint32_t words;
     char text[kIndexedMax];
     std::uint16_t start[kIndexedMax / 2];
+    std::uint16_t end[kIndexedMax / 2];  // offset just after each word
 };
 constinit WordIndex g_index{};
 
@@ -84,21 +108,38 @@ void index_words(const char* s, std::size_t len) {
     for (std::size_t i = 0; i < len; ++i) {
         const bool blank = s[i] == ' ';
         if (!blank && after_blank) g_index.start[words++] = static_cast<std::uint16_t>(i);
+        if (blank && !after_blank) g_index.end[words - 1] = static_cast<std::uint16_t>(i);
         after_blank = blank;
     }
+    if (!after_blank) g_index.end[words - 1] = static_cast<std::uint16_t>(len);
     g_index.words = words;
+}
+
+// True when s is of the length that is indexed; the index is then made for s if it is not.
+bool use_index(const char* s, std::size_t len) {
+    if (len < kIndexedMin || len > kIndexedMax) return false;
+    if (g_index.length != len || std::memcmp(g_index.text, s, len) != 0) index_words(s, len);
+    return true;
 }
 
 }  // namespace
 
 std::size_t locate_word(const char* s, std::size_t len, std::int64_t n) {
     if (n < 1) return len;
-    if (len < kIndexedMin || len > kIndexedMax) {
+    if (!use_index(s, len)) {
         std::int64_t count;
         return scan_word_starts(s, len, n, count);
     }
-    if (g_index.length != len || std::memcmp(g_index.text, s, len) != 0) index_words(s, len);
     return n <= g_index.words ? g_index.start[n - 1] : len;
+}
+
+WordSpan locate_word_span(const char* s, std::size_t len, std::int64_t n) {
+    if (n >= 1 && use_index(s, len)) {
+        if (n > g_index.words) return {len, len};
+        return {g_index.start[n - 1], g_index.end[n - 1]};
+    }
+    const std::size_t from = locate_word(s, len, n);
+    return {from, word_end(s, len, from)};
 }
 
 namespace {
@@ -146,9 +187,8 @@ std::int64_t word_position(const BuiltinArg& phrase, const BuiltinArg& str, std:
 
 void bif_word(BuiltinCall& call) {
     const BuiltinArg& s = call.arg[0];
-    const std::size_t from = locate_word(s.text, s.length, call.arg[1].count);
-    const std::size_t to = word_end(s.text, s.length, from);
-    result_bytes(call, s.text + from, to - from);
+    const WordSpan w = locate_word_span(s.text, s.length, call.arg[1].count);
+    result_bytes(call, s.text + w.from, w.to - w.from);
 }
 
 void bif_wordindex(BuiltinCall& call) {
@@ -159,15 +199,13 @@ void bif_wordindex(BuiltinCall& call) {
 
 void bif_wordlength(BuiltinCall& call) {
     const BuiltinArg& s = call.arg[0];
-    const std::size_t from = locate_word(s.text, s.length, call.arg[1].count);
-    result_integer(call, static_cast<std::int64_t>(word_end(s.text, s.length, from) - from));
+    const WordSpan w = locate_word_span(s.text, s.length, call.arg[1].count);
+    result_integer(call, static_cast<std::int64_t>(w.to - w.from));
 }
 
 void bif_words(BuiltinCall& call) {
     const BuiltinArg& s = call.arg[0];
-    std::int64_t count;
-    scan_word_starts(s.text, s.length, 0, count);
-    result_integer(call, count);
+    result_integer(call, static_cast<std::int64_t>(tally_words(s.text, s.length).words));
 }
 
 void bif_subword(BuiltinCall& call) {

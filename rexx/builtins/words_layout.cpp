@@ -3,53 +3,34 @@
 #include <vector>
 
 #include "rexx/builtins/handlers.h"
+#include "rexx/builtins/words.h"
 #include "rexx/host/memory.h"
 
 namespace ketra {
 
 namespace {
 
-struct WordCounts {
-    std::size_t words = 0;
-    std::size_t chars = 0;
-};
-
-// One pass over the bytes: these strings are short and their words shorter, so a call per
-// word would cost more than the bytes themselves.
-WordCounts count_words(const char* s, std::size_t len) {
-    WordCounts c;
-    bool after_blank = true;
-    for (std::size_t i = 0; i < len; ++i) {
-        const bool blank = s[i] == ' ';
-        c.words += !blank && after_blank;
-        c.chars += !blank;
-        after_blank = blank;
-    }
-    return c;
-}
-
 // Writes the words of s separated by gap copies of pad; returns the end of what was written.
 char* join_words(const char* s, std::size_t len, std::size_t gap, char pad, char* out) {
-    const char* start = out;
-    bool pending = false;  // a blank came after a word written
-    for (std::size_t i = 0; i < len; ++i) {
-        const char ch = s[i];
-        if (ch == ' ') {
-            pending = out != start;
-            continue;
-        }
-        if (pending) {
+    const char* p = s;
+    const char* const end = s + len;
+    bool first = true;
+    for (;;) {
+        while (p != end && *p == ' ') ++p;
+        if (p == end) return out;
+        if (!first) {
             if (gap == 1) {
                 *out++ = pad;
             } else {
                 std::memset(out, pad, gap);
                 out += gap;
             }
-            pending = false;
         }
-        *out++ = ch;
+        first = false;
+        do {
+            *out++ = *p++;
+        } while (p != end && *p != ' ');
     }
-    return out;
 }
 
 }  // namespace
@@ -58,7 +39,7 @@ void bif_space(BuiltinCall& call) {
     const BuiltinArg& s = call.arg[0];
     const std::size_t gap = call.arg[1].omitted ? 1 : static_cast<std::size_t>(call.arg[1].count);
     const char pad = call.arg[2].pad;
-    const WordCounts c = count_words(s.text, s.length);
+    const WordTally c = tally_words(s.text, s.length);
     if (c.words == 0) {
         result_bytes(call, "", 0);
         return;
@@ -77,7 +58,7 @@ void bif_justify(BuiltinCall& call) {
     const auto width = static_cast<std::size_t>(call.arg[1].count);
     const char pad = call.arg[2].pad;
     // The text normalised as SPACE(string, 1) does.
-    const WordCounts c = count_words(s.text, s.length);
+    const WordTally c = tally_words(s.text, s.length);
     const std::size_t normal_len = c.words ? c.chars + c.words - 1 : 0;
     std::vector<char, RexxAllocator<char>> normal(normal_len);
     if (normal_len) join_words(s.text, s.length, 1, ' ', normal.data());

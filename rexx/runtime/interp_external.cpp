@@ -202,12 +202,19 @@ int run_program_file(Interp& in, const std::string& path, int argc, bool functio
     return 1;
 }
 
+// VALUE with a new value, the one built-in that assigns a variable. Out of line, so that the
+// other calls go straight on to the dispatcher.
+[[gnu::noinline]] bool call_assigning_builtin(Interp& in, int code, int argc, Value& result) {
+    keep_stack_values(in);
+    return builtin_call(code, in.sp, argc, result);
+}
+
 }  // namespace
 
 bool call_builtin_at(Interp& in, int code, int argc, Value& result) {
-    // VALUE with a new value is the one built-in that assigns a variable.
     constexpr int kBuiltinValue = 57;
-    if (code == kBuiltinValue && argc >= 2) keep_stack_values(in);
+    if (code == kBuiltinValue && argc >= 2) [[unlikely]]
+        return call_assigning_builtin(in, code, argc, result);
     return builtin_call(code, in.sp, argc, result);
 }
 

@@ -24,11 +24,13 @@ namespace {
 
 // Longest text kept; longer strings are translated every time.
 constexpr std::size_t kCachedTextMax = 512;
-constexpr std::size_t kCacheSlots = 128;  // kept translations, by hash
+constexpr std::size_t kCacheSlots = 256;  // kept translations, by hash
+constexpr std::size_t kCacheWays = 4;     // slots a hash may use
 constexpr std::size_t kSeenSlots = 1024;  // hashes of strings met once
 
 struct CachedTranslation {
     std::uint64_t hash = 0;
+    std::uint64_t last_use = 0;
     RexxVector<char> text;
     RexxVector<std::uint8_t> block;
     RexxVector<Value> literals;  // owned copies of the entries the translation added
@@ -48,9 +50,30 @@ struct CachedTranslation {
 
 }  // namespace
 
+// The largest frame kept for reuse when its INTERPRET ends, and the least a frame is given, so
+// that frames of short strings all fit in the one kept.
+constexpr std::size_t kSpareFrameMax = 4096;
+constexpr std::size_t kFrameMin = 512;
+
+constexpr std::size_t frame_size(std::size_t block_size) {
+    const std::size_t size = sizeof(InterpretFrame) + block_size;
+    return size < kFrameMin ? kFrameMin : size;
+}
+
 struct InterpretCache {
     CachedTranslation slots[kCacheSlots];
     std::uint64_t seen[kSeenSlots] = {};
+    std::uint64_t clock = 0;  // counts lookups, for last_use
+    // The allocation of the last frame that ended (INTERPRETs in a loop then allocate nothing).
+    void* spare_frame = nullptr;
+    std::size_t spare_size = 0;
+
+    InterpretCache() = default;
+    InterpretCache(const InterpretCache&) = delete;
+    InterpretCache& operator=(const InterpretCache&) = delete;
+    ~InterpretCache() {
+        if (spare_frame) release(spare_frame);
+    }
 };
 
 void InterpretCacheDeleter::operator()(InterpretCache* cache) const {
@@ -70,10 +93,34 @@ void truncate_tables(Program* p, std::size_t literals, std::size_t symbols) {
     }
 }
 
-// FNV-1a; never 0, which marks an empty slot.
+// A multiply-and-fold hash taken eight bytes at a time; never 0, which marks an empty slot.
 std::uint64_t text_hash(std::string_view s) {
-    std::uint64_t h = 1469598103934665603ULL;
-    for (unsigned char c : s) h = (h ^ c) * 1099511628211ULL;
+    constexpr std::uint64_t kMultiplier = 0x9E3779B97F4A7C15ULL;
+    std::uint64_t h = 1469598103934665603ULL ^ s.size();
+    const char* p = s.data();
+    std::size_t n = s.size();
+    for (; n >= 8; n -= 8, p += 8) {
+        std::uint64_t w;
+        std::memcpy(&w, p, 8);
+        h = (h ^ w) * kMultiplier;
+        h ^= h >> 29;
+    }
+    if (n) {
+        // The last eight bytes when there are as many (they overlap the ones taken); else the
+        // few bytes there are.
+        std::uint64_t w = 0;
+        if (s.size() >= 8)
+            std::memcpy(&w, s.data() + s.size() - 8, 8);
+        else
+            for (std::size_t k = 0; k < n; ++k)
+                w |= std::uint64_t{static_cast<unsigned char>(p[k])} << (8 * k);
+        h = (h ^ w) * kMultiplier;
+        h ^= h >> 29;
+    }
+    // The slots are chosen by the low bits: fold the high bits into them.
+    h ^= h >> 33;
+    h *= 0xFF51AFD7ED558CCDULL;
+    h ^= h >> 33;
     return h ? h : 1;
 }
 
@@ -142,19 +189,44 @@ std::span<const std::uint8_t> translate(Interp& in, std::string_view s,
         translate_interpret_string(in.inst, s.data(), s.size(), code);
         return {code.data(), code.size()};
     }
-    if (!in.interpret_cache) in.interpret_cache.reset(std::make_unique<InterpretCache>().release());
     InterpretCache& cache = *in.interpret_cache;
     std::uint64_t hash = text_hash(s);
-    CachedTranslation& slot = cache.slots[hash % kCacheSlots];
-    if (same_text(slot, hash, s) && restore_entries(in, slot))
-        return {slot.block.data(), slot.block.size()};
+    // A few slots per hash, so that recurring strings whose hashes meet do not push each
+    // other out on every use; the one used least recently makes room.
+    CachedTranslation* set = &cache.slots[(hash % kCacheSlots) & ~(kCacheWays - 1)];
+    const std::uint64_t now = ++cache.clock;
+    CachedTranslation* oldest = set;
+    for (std::size_t k = 0; k < kCacheWays; ++k) {
+        CachedTranslation& kept = set[k];
+        if (same_text(kept, hash, s) && restore_entries(in, kept)) {
+            kept.last_use = now;
+            return {kept.block.data(), kept.block.size()};
+        }
+        if (kept.last_use < oldest->last_use) oldest = &kept;
+    }
+    CachedTranslation& slot = *oldest;
     translate_interpret_string(in.inst, s.data(), s.size(), code);
-    std::uint64_t& seen = cache.seen[hash % kSeenSlots];
-    if (seen == hash)
+    // The hashes met once are kept in pairs, the newer first: two strings that recur at the
+    // same pace and meet in one entry would otherwise push each other out for ever.
+    std::uint64_t* seen = &cache.seen[(hash % kSeenSlots) & ~std::size_t{1}];
+    if (seen[0] == hash || seen[1] == hash) {
         keep_translation(in, slot, hash, s, code);
-    else
-        seen = hash;
+        slot.last_use = now;
+    } else {
+        seen[1] = seen[0];
+        seen[0] = hash;
+    }
     return {code.data(), code.size()};
+}
+
+// Room for a frame and its code of `size` bytes: the spare allocation when it is big enough.
+InterpretFrame* new_frame(InterpretCache& cache, std::size_t size) {
+    if (cache.spare_frame && cache.spare_size >= size) {
+        void* f = cache.spare_frame;
+        cache.spare_frame = nullptr;
+        return static_cast<InterpretFrame*>(f);
+    }
+    return static_cast<InterpretFrame*>(allocate(size));
 }
 
 }  // namespace
@@ -166,11 +238,13 @@ void start_interpret(Interp& in, Value& text) {
     RexxVector<std::uint8_t> code;
     InterpretFrame* f;
     try {
+        if (!in.interpret_cache)
+            in.interpret_cache.reset(std::make_unique<InterpretCache>().release());
         NumberBuffer nb;
         std::string_view s = is_absent(text) ? std::string_view() : view_of(text, nb);
         std::span<const std::uint8_t> block = translate(in, s, code);
         // The frame and its code (with the end opcode after it) are one allocation.
-        f = static_cast<InterpretFrame*>(allocate(sizeof(InterpretFrame) + block.size() + 1));
+        f = new_frame(*in.interpret_cache, frame_size(block.size() + 1));
         *f = InterpretFrame{};
         f->block = reinterpret_cast<std::uint8_t*>(f + 1);
         if (!block.empty()) std::memcpy(f->block, block.data(), block.size());
@@ -202,6 +276,15 @@ void end_interpret(Interp& in) {
     in.code_size = f->saved_code_size;
     in.pc = f->resume;
     truncate_tables(in.prog, f->literal_count, f->symbol_count);
+    // The frame is kept for the next INTERPRET when it is the largest that fits the limit.
+    InterpretCache* cache = in.interpret_cache.get();
+    const std::size_t size = frame_size(f->block_size);
+    if (cache && size <= kSpareFrameMax && (!cache->spare_frame || cache->spare_size < size)) {
+        if (cache->spare_frame) release(cache->spare_frame);
+        cache->spare_frame = f;
+        cache->spare_size = size;
+        return;
+    }
     release(static_cast<void*>(f));
 }
 

@@ -62,11 +62,29 @@ constexpr std::size_t kClauseCapacity = kMaxClauseBytes + 64;
 
 // ---- buffers ---------------------------------------------------------------------------------
 
+// The storage block of the last scanner that finished, kept for the next one: INTERPRET in a
+// loop translates many short strings, and a block of this size costs more to get and give
+// back than the scan of such a string. The library's work runs under the ApiLock, which
+// serialises it.
+struct SpareStorage {
+    void* block;
+    std::size_t size;
+};
+constinit SpareStorage g_spare_storage{nullptr, 0};
+
 void allocate_buffers(Scanner& s, std::size_t line_capacity) {
     std::size_t token_bytes = sizeof(Token) * (kMaxTokens + 1);
     std::size_t total = token_bytes + kClauseCapacity + line_capacity + 2;
-    char* block = static_cast<char*>(allocate(total));
+    char* block;
+    if (g_spare_storage.block && g_spare_storage.size >= total) {
+        block = static_cast<char*>(g_spare_storage.block);
+        total = g_spare_storage.size;
+        g_spare_storage = {nullptr, 0};
+    } else {
+        block = static_cast<char*>(allocate(total));
+    }
     s.storage = block;
+    s.storage_size = total;
     s.tokens = reinterpret_cast<Token*>(block);
     s.clause = block + token_bytes;
     s.line = s.clause + kClauseCapacity;
@@ -396,8 +414,16 @@ void finish_scanner(Scanner& s) {
         s.inst->line_text = nullptr;
         s.inst->line_length = 0;
     }
-    release_if(s.storage);
+    if (s.storage && !g_spare_storage.block) {
+        g_spare_storage = {s.storage, s.storage_size};
+    } else if (s.storage && g_spare_storage.size < s.storage_size) {
+        release(g_spare_storage.block);
+        g_spare_storage = {s.storage, s.storage_size};
+    } else {
+        release_if(s.storage);
+    }
     s.storage = nullptr;
+    s.storage_size = 0;
     s.line = s.clause = nullptr;
     s.tokens = nullptr;
 }

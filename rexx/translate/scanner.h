@@ -136,6 +136,7 @@ struct Scanner {
     std::size_t symbol_limit = kMaxTableEntries;
 
     void* storage = nullptr;  // the one block behind line, clause and tokens
+    std::size_t storage_size = 0;
 };
 
 // Sets up a scanner over the run's source (or, for INTERPRET, over `text` held as one line).

@@ -77,9 +77,8 @@ RexxVector<std::uint8_t> translate_interpret(ExecInstance* inst, Program& progra
         compile_clauses(c);
         emit(c, kOpInterpretEnd);
     }
-    RexxVector<std::uint8_t> block(work.begin(), work.end());
     rollback.commit();
-    return block;
+    return work;
 }
 
 }  // namespace ketra

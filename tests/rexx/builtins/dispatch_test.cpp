@@ -165,6 +165,43 @@ TEST_F(DispatchTest, ResultsAreClassified) {
     EXPECT_FALSE(is_whole(word.result));
 }
 
+// String results are classified by their first character when it rules a number out, else in
+// full; every way a number may begin is taken the long way.
+TEST_F(DispatchTest, ResultClassificationByFirstCharacter) {
+    struct Case {
+        const char* text;
+        bool number;
+        bool whole;
+    };
+    const Case cases[] = {{"abc", false, false}, {"", false, false},      {"e5", false, false},
+                          {" 12", true, false},  {"+7", true, false},     {"-7", true, true},
+                          {".5", true, false},   {"12", true, true},      {"1e3", true, false},
+                          {",5", false, false},  {"/5", false, false},    {" x", false, false},
+                          {"0x", false, false},  {"12345678", true, true}};
+    for (const Case& c : cases) {
+        test::CallOutcome out;
+        test::call_into(out, "SUBSTR", {std::string("#") + c.text, 2});
+        ASSERT_EQ(out.error, 0) << c.text;
+        EXPECT_TRUE(out.result.flags & kClassified) << c.text;
+        EXPECT_EQ(is_number(out.result), c.number) << c.text;
+        EXPECT_EQ(is_whole(out.result), c.whole) << c.text;
+    }
+}
+
+// Arguments of every kind in one call, and integer-form arguments where strings are wanted.
+TEST_F(DispatchTest, IntegerFormArgumentsAsStringsAndPositions) {
+    EXPECT_EQ(bif("SUBSTR", {12345, 2, 3}), "234");
+    EXPECT_EQ(bif("POS", {3, 12345}), "3");
+    EXPECT_EQ(bif("WORD", {"a b c", 3}), "c");
+    EXPECT_EQ(bif_error("WORD", {"a b c", 0}), 40);
+    EXPECT_EQ(bif_error("WORD", {"a b c", -1}), 40);
+    EXPECT_EQ(bif("WORD", {"a b c", "2"}), "b");
+    EXPECT_EQ(bif("OVERLAY", {"x", "abc", 2, 1, "."}), "axc");
+    EXPECT_EQ(bif("TRANSLATE", {"abc", kOmit, kOmit, kOmit}), "ABC");
+    EXPECT_EQ(bif("TRANSLATE", {"abc", "xy", "ab"}), "xyc");
+    EXPECT_EQ(bif("TRANSLATE", {"abc", "x", "abc", "-"}), "x--");
+}
+
 TEST_F(DispatchTest, StringLimitAndTheClamp) {
     test::DiagnosticCapture diag;
     // A count of 999999999 is clamped to 500000001, one past the limit.

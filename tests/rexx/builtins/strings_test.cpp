@@ -126,6 +126,47 @@ TEST_F(StringsTest, Verify) {
     EXPECT_EQ(bif_error("VERIFY", {"a", "b", "X"}), 40);
 }
 
+// The set of the last short reference is kept: references that differ only in their last
+// byte, or in one byte in the middle, or in length, must each give their own answer, as must
+// a reference too long to keep.
+TEST_F(StringsTest, VerifyWithReferencesThatChange) {
+    const std::string lower = "abcdefghijklmnopqrstuvwxyz";
+    std::string no_z = lower;
+    no_z.back() = '-';
+    std::string no_m = lower;
+    no_m[12] = '-';
+    for (int round = 0; round < 2; ++round) {
+        EXPECT_EQ(bif("VERIFY", {"lazy", lower}), "0");
+        EXPECT_EQ(bif("VERIFY", {"lazy", no_z}), "3");
+        EXPECT_EQ(bif("VERIFY", {"jump", no_m}), "3");
+        EXPECT_EQ(bif("VERIFY", {"jump", lower.substr(0, 20)}), "2");
+        EXPECT_EQ(bif("VERIFY", {"jumpy", lower.substr(0, 24)}), "5");
+        EXPECT_EQ(bif("VERIFY", {"lazy", "abc"}), "1");
+        EXPECT_EQ(bif("VERIFY", {"lazy", "a", "M"}), "2");
+    }
+    std::string wide(100, '.');
+    wide[99] = 'q';
+    EXPECT_EQ(bif("VERIFY", {"..q.", wide}), "0");
+    EXPECT_EQ(bif("VERIFY", {"..qr", wide}), "4");
+    EXPECT_EQ(bif("VERIFY", {"..qr", wide, "M", 4}), "0");
+}
+
+// POS in haystacks short enough to be compared in place, and in longer ones.
+TEST_F(StringsTest, PosInShortAndLongHaystacks) {
+    EXPECT_EQ(bif("POS", {"o", "fox"}), "2");
+    EXPECT_EQ(bif("POS", {"o", "dog", 3}), "0");
+    EXPECT_EQ(bif("POS", {"g", "dog", 3}), "3");
+    EXPECT_EQ(bif("POS", {"ab", "aab"}), "2");
+    EXPECT_EQ(bif("POS", {"abc", "ababab"}), "0");
+    EXPECT_EQ(bif("POS", {"dog", "dog"}), "1");
+    EXPECT_EQ(bif("POS", {"dogs", "dog"}), "0");
+    const std::string hay = std::string(40, 'a') + "ab" + std::string(20, 'a');
+    EXPECT_EQ(bif("POS", {"ab", hay}), "41");
+    EXPECT_EQ(bif("POS", {"ab", hay, 41}), "41");
+    EXPECT_EQ(bif("POS", {"ab", hay, 42}), "0");
+    EXPECT_EQ(bif("POS", {"b", hay, 30}), "42");
+}
+
 TEST_F(StringsTest, CompareAndAbbrev) {
     EXPECT_EQ(bif("COMPARE", {"abc", "abc"}), "0");
     EXPECT_EQ(bif("COMPARE", {"abc", "abd"}), "3");

@@ -58,6 +58,14 @@ TEST_F(WordsTest, WordLocationAgreesWithAByteByByteScanAtEveryChunkEdge) {
                 ASSERT_EQ(locate_word(s.data(), len, n), n <= words ? starts[n - 1] : len)
                     << "pattern " << pattern << " len " << len << " word " << n;
             ASSERT_EQ(bif("WORDS", {s}), std::to_string(words)) << pattern << " " << len;
+            std::string spaced;
+            for (std::int64_t n = 0; n < words; ++n) {
+                if (n) spaced += "--";
+                std::size_t e = starts[n];
+                while (e < len && s[e] != ' ') ++e;
+                spaced.append(s, starts[n], e - starts[n]);
+            }
+            ASSERT_EQ(bif("SPACE", {s, 2, "-"}), spaced) << pattern << " " << len;
         }
     }
 }
@@ -79,6 +87,37 @@ TEST_F(WordsTest, WordLocationInLongStringsFollowsTheirContents) {
                     << len << " round " << round << " word " << n;
             s[len / 2] = s[len / 2] == ' ' ? 'x' : ' ';  // same buffer, other words
             s[1] = ' ';
+        }
+    }
+}
+
+// WORD and WORDLENGTH of strings long enough to be indexed take the word's end from the
+// index: a last word that runs to the end of the string, trailing blanks, a word past the
+// last, and a string changed in place between calls.
+TEST_F(WordsTest, WordAndWordlengthOfIndexedStrings) {
+    for (std::size_t len : {64u, 65u, 300u, 2048u}) {
+        for (bool trailing : {false, true}) {
+            std::string s;
+            for (int w = 0; s.size() < len; ++w) s += std::string(1 + w % 5, 'a' + w % 26) + " ";
+            s.resize(len);
+            s.back() = trailing ? ' ' : 'q';
+            for (int round = 0; round < 2; ++round) {
+                std::vector<std::string> words;
+                for (std::size_t i = 0; i < len; ++i)
+                    if (s[i] != ' ' && (i == 0 || s[i - 1] == ' ')) {
+                        std::size_t e = i;
+                        while (e < len && s[e] != ' ') ++e;
+                        words.push_back(s.substr(i, e - i));
+                    }
+                for (std::size_t n = 1; n <= words.size() + 1; ++n) {
+                    const std::string want = n <= words.size() ? words[n - 1] : "";
+                    ASSERT_EQ(bif("WORD", {s, static_cast<int>(n)}), want) << len << " " << n;
+                    ASSERT_EQ(bif("WORDLENGTH", {s, static_cast<int>(n)}),
+                              std::to_string(want.size()))
+                        << len << " " << n;
+                }
+                s[len / 3] = s[len / 3] == ' ' ? 'x' : ' ';
+            }
         }
     }
 }

@@ -8,13 +8,16 @@
 // variables are borrowed.
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 
 #include "rexx/host/session.h"
 #include "rexx/runtime/activation.h"
 #include "rexx/runtime/value.h"
+#include "rexx/runtime/variables.h"
 #include "rexx/translate/program.h"
 
 namespace ketra {
@@ -51,12 +54,13 @@ struct Interp {
     int depth;           // active internal routine calls
     LoopRegisters loop;  // of the innermost active loop
     Activation* act;
-    Activation* top;                   // the program's activation
-    Activation* free_acts;             // released activations kept for reuse
-    const std::int32_t* literal_ints;  // integer form of the program's whole literals
-    const std::uint8_t* literal_is_int;
-    std::uint32_t literal_ints_count;
-    std::uint32_t program_symbols;  // the symbol table's size without INTERPRET entries
+    Activation* top;        // the program's activation
+    Activation* free_acts;  // released activations kept for reuse
+    // What a push of each of the program's literals stores: the integer form of a whole
+    // number, else the literal borrowed. INTERPRET's literals come after these.
+    const Value* literal_pushes;
+    std::uint32_t literal_ints_count;  // the program's literals (those in literal_pushes)
+    std::uint32_t program_symbols;     // the symbol table's size without INTERPRET entries
     std::unique_ptr<InterpretCache, InterpretCacheDeleter> interpret_cache;
     Value* top_args;  // the program's arguments in order (refer to the run frame's)
     bool ended;
@@ -71,7 +75,9 @@ Interp* current_interp();
 void set_current_interp(Interp* in);
 
 // Loop registers of no loop (BY 1, no TO, no FOR, no control variable).
-LoopRegisters empty_loop_registers();
+inline LoopRegisters empty_loop_registers() {
+    return LoopRegisters{kOneValue, kAbsentValue, -1, 0, -1};
+}
 // Length of an instruction by its opcode (0 for a byte that is not an opcode).
 std::uint8_t instruction_length(unsigned op);
 
@@ -86,9 +92,9 @@ inline void push(Interp& in, const Value& v) {
     if (in.sp <= in.stack_low) stack_overflow();
     *--in.sp = v;
 }
-// Releases the top entry and removes it.
+// Releases the top entry and removes it (what is left below the top is not kept valid).
 inline void drop_top(Interp& in) {
-    release(*in.sp);
+    if ((in.sp->flags & kOwned) && in.sp->length > kInlineMax) release_buffer(*in.sp);
     ++in.sp;
 }
 // Releases every entry above `base` (the entries at lower addresses).
@@ -96,11 +102,17 @@ void discard_stack_to(Interp& in, Value* base);
 
 // ---- operands -----------------------------------------------------------------------------
 
+// Operands are little-endian; on a little-endian machine a 16-bit operand is one load.
 inline std::uint16_t u16_at(const std::uint8_t* p) {
+    if constexpr (std::endian::native == std::endian::little) {
+        std::uint16_t v;
+        std::memcpy(&v, p, 2);
+        return v;
+    }
     return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
 }
 inline std::uint32_t u24_at(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0] | (p[1] << 8) | (p[2] << 16));
+    return u16_at(p) | static_cast<std::uint32_t>(p[2] << 16);
 }
 
 // ---- activations and control (interp_calls.cpp) ------------------------------------------
@@ -149,6 +161,17 @@ void set_sigl(Interp& in);
 // Stores a copy of v into the variable of symbol sym / drops it.
 void assign_symbol(Interp& in, std::uint16_t sym, const Value& v);
 void assign_integer(Interp& in, std::uint16_t sym, std::int32_t n);
+
+// Stores an integer-form value (which needs no preparation to be kept) straight into the node of
+// simple variable sym when the symbol-table cache holds it; false when var_store must do it.
+inline bool store_integer_cached(Interp& in, std::uint16_t sym, const Value& v) {
+    VarNode* node = cached_simple_node(in.prog->symbols[sym], in.act->scope);
+    if (!node) return false;
+    release(node->value);
+    node->value = v;
+    node->flags &= static_cast<std::uint8_t>(~kNodeDropped);
+    return true;
+}
 
 // ---- external calls (interp_external.cpp) ------------------------------------------------
 

@@ -138,7 +138,9 @@ void assign_symbol(Interp& in, std::uint16_t sym, const Value& v) {
 }
 
 void assign_integer(Interp& in, std::uint16_t sym, std::int32_t n) {
-    var_store(in.act, sym, make_integer(n));
+    Value v = make_integer(n);
+    if ((v.flags & kInteger) && store_integer_cached(in, sym, v)) return;
+    var_store(in.act, sym, v);
 }
 
 void set_sigl(Interp& in) {

@@ -107,18 +107,22 @@ inline bool integer_result(std::int64_t a, std::int64_t b, std::int64_t& c) {
     return c >= -kMaxInteger && c <= kMaxInteger;
 }
 
-// One instantiation per operator, so the operator is settled by the opcode dispatch alone.
+// The integer paths of the binary operators on the two entries at sp, one instantiation per
+// operator; false (nothing changed) when the decimal path must compute the result.
 template <int Op>
-inline void op_arith(Interp& in) {
-    Value& l = in.sp[1];
-    Value& r = in.sp[0];
+inline bool arith_fast(const Interp& in, Value*& sp) {
     std::int64_t c;
-    if (plain_integers(in, l, r) && integer_result<Op>(l.data.integer, r.data.integer, c)) {
-        ++in.sp;
-        in.sp[0] = integer_constant(static_cast<std::int32_t>(c));
-        return;
-    }
-    replace_top2(in, arith(l, r, Op, in.act->numeric));
+    if (!plain_integers(in, sp[1], sp[0]) ||
+        !integer_result<Op>(sp[1].data.integer, sp[0].data.integer, c))
+        return false;
+    ++sp;
+    sp[0] = integer_constant(static_cast<std::int32_t>(c));
+    return true;
+}
+
+// The decimal path of a binary operator on the two top entries.
+void arith_top2(Interp& in, int op) {
+    replace_top2(in, arith(in.sp[1], in.sp[0], op, in.act->numeric));
 }
 
 void op_prefix(Interp& in, int op) {
@@ -134,34 +138,37 @@ void op_prefix(Interp& in, int op) {
 }
 
 template <int Op>
-inline void op_compare(Interp& in) {
-    Value& l = in.sp[1];
-    Value& r = in.sp[0];
+inline bool compare_fast(const Interp& in, Value*& sp) {
+    const Value& l = sp[1];
+    const Value& r = sp[0];
     // The strict orderings compare characters, which integers do not order alike.
     constexpr bool kIntegerRule =
         Op != kCmpStrictGt && Op != kCmpStrictLt && Op != kCmpStrictGe && Op != kCmpStrictLe;
-    if (kIntegerRule && (l.flags & r.flags & kInteger) && in.act->numeric.fuzz == 0 &&
-        in.act->numeric.digits >= 9) {
-        std::int32_t a = l.data.integer, b = r.data.integer;
-        int result;
-        if constexpr (Op == kCmpEq || Op == kCmpStrictEq) {
-            result = a == b;
-        } else if constexpr (Op == kCmpNe || Op == kCmpStrictNe) {
-            result = a != b;
-        } else if constexpr (Op == kCmpGt) {
-            result = a > b;
-        } else if constexpr (Op == kCmpLt) {
-            result = a < b;
-        } else if constexpr (Op == kCmpGe) {
-            result = a >= b;
-        } else {
-            result = a <= b;
-        }
-        ++in.sp;
-        in.sp[0] = integer_constant(result);
-        return;
+    if (!kIntegerRule || !(l.flags & r.flags & kInteger) || in.act->numeric.fuzz != 0 ||
+        in.act->numeric.digits < 9)
+        return false;
+    std::int32_t a = l.data.integer, b = r.data.integer;
+    int result;
+    if constexpr (Op == kCmpEq || Op == kCmpStrictEq) {
+        result = a == b;
+    } else if constexpr (Op == kCmpNe || Op == kCmpStrictNe) {
+        result = a != b;
+    } else if constexpr (Op == kCmpGt) {
+        result = a > b;
+    } else if constexpr (Op == kCmpLt) {
+        result = a < b;
+    } else if constexpr (Op == kCmpGe) {
+        result = a >= b;
+    } else {
+        result = a <= b;
     }
-    replace_top2(in, integer_constant(compare(l, r, Op, in.act->numeric)));
+    ++sp;
+    sp[0] = integer_constant(result);
+    return true;
+}
+
+void compare_top2(Interp& in, int op) {
+    replace_top2(in, integer_constant(compare(in.sp[1], in.sp[0], op, in.act->numeric)));
 }
 
 // Grows the owned or inline string in slot by n characters; returns where they go.
@@ -265,23 +272,6 @@ bool op_concat(Interp& in, bool blank) {
     return false;
 }
 
-// Fetches a variable onto the stack; an unset variable raises NOVALUE and pushes its name.
-inline void push_variable(Interp& in, std::uint16_t sym) {
-    Value v;
-    if (in.sp <= in.stack_low) stack_overflow();
-    if (VarNode* node = cached_simple_node(in.prog->symbols[sym], in.act->scope);
-        node && !is_absent(node->value)) {
-        *--in.sp = borrow(node->value);
-        return;
-    }
-    if (var_fetch(in.act, sym, v)) {
-        *--in.sp = v;
-        return;
-    }
-    *--in.sp = v;
-    raise_novalue(in, v);
-}
-
 // ---- loops ---------------------------------------------------------------------------------
 
 void open_loop(Interp& in) {
@@ -294,11 +284,7 @@ void open_loop(Interp& in) {
     saved[4] = integer_constant(in.loop.control);
     saved[4].reserved = 0xA5;  // marks the saved registers for the check of close_loop
     for (Value& v : saved) *--in.sp = v;
-    in.loop.by = kOneValue;
-    in.loop.to = kAbsentValue;
-    in.loop.for_count = -1;
-    in.loop.descending = 0;
-    in.loop.control = -1;
+    in.loop = empty_loop_registers();
     ++in.act->loop_nesting;
 }
 
@@ -425,6 +411,33 @@ bool loop_test(Interp& in) {
         c = compare_normal(cur, to, in.act->numeric);
     }
     return in.loop.descending ? c < 0 : c > 0;
+}
+
+// The control variable of the innermost loop when it holds an integer that the integer paths may
+// step (NUMERIC DIGITS 9 or more); null otherwise or when the loop has none.
+inline Value* integer_control(Interp& in) {
+    if (in.loop.control < 0) return nullptr;
+    Activation* a = in.act;
+    VarNode* node = cached_simple_node(in.prog->symbols[in.loop.control], a->scope);
+    if (!node || (node->value.flags & (kInteger | kAbsent)) != kInteger || a->numeric.digits < 9)
+        return nullptr;
+    return &node->value;
+}
+
+// loop_test on the loop registers alone, given the control variable's integer_control slot:
+// 1 when the loop is done, 0 when it goes on, -1 (nothing changed) when loop_test must decide.
+inline int quick_loop_test(Interp& in, const Value* slot) {
+    LoopRegisters& r = in.loop;
+    if (in.act->loop_nesting <= 0) return -1;
+    bool compare = r.control >= 0 && !is_absent(r.to);
+    if (compare && !(slot && (r.to.flags & kInteger) && in.act->numeric.fuzz == 0)) return -1;
+    if (r.for_count >= 0) {
+        if (r.for_count < 1) return 1;
+        --r.for_count;
+    }
+    if (!compare) return 0;
+    std::int32_t v = slot->data.integer, to = r.to.data.integer;
+    return r.descending ? v < to : v > to;
 }
 
 // ---- NUMERIC, OPTIONS ----------------------------------------------------------------------
@@ -565,469 +578,649 @@ void call_rxini(Interp& in) {
 }
 
 // Runs instructions until the run ends.
-// Every entry is at a clause boundary. Opcodes inside a clause go straight on to the next
-// (continue); those that end one leave the switch (break) for the checks between clauses.
+// Every entry is at a clause boundary. While the common opcodes run, the instruction pointer and
+// the stack top live in locals (registers): `sync` writes them back to `in` before anything that
+// may read them there (a call out of the loop, an error, a condition), and `resync` reads them
+// again after anything that may move them (a call, a return, a SIGNAL, an INTERPRET). Opcodes
+// that are not worth that care run on `in` itself between a sync and a resync. The code is not
+// bounds-checked per opcode: the translator's code and every image (verified when it is loaded)
+// never flow past their last instruction, and every byte dispatches (a non-opcode to a fault).
 void execute(Interp& in) {
-clause:
+    const std::uint8_t* code;
+    const std::uint8_t* ip;
+    Value* sp;
+    Value* const stack_low = in.stack_low;
+    ExecInstance* const inst = in.inst;
+    RunFrame* const frame = in.frame;
+    auto sync = [&] {
+        in.pc = static_cast<std::uint32_t>(ip - code);
+        in.sp = sp;
+    };
+    auto resync = [&] {
+        code = in.code;
+        ip = code + in.pc;
+        sp = in.sp;
+    };
+    // One indirect jump per opcode, made at the end of each; 0 and anything past the last opcode
+    // are faults.
+    static constexpr const void* kDispatch[256] = {
+        &&op_bad, &&op_1,   &&op_2,   &&op_3,   &&op_4,   &&op_5,   &&op_6,   &&op_7,   &&op_8,
+        &&op_9,   &&op_10,  &&op_11,  &&op_12,  &&op_13,  &&op_14,  &&op_15,  &&op_16,  &&op_17,
+        &&op_18,  &&op_19,  &&op_20,  &&op_21,  &&op_22,  &&op_23,  &&op_24,  &&op_25,  &&op_26,
+        &&op_27,  &&op_28,  &&op_29,  &&op_30,  &&op_31,  &&op_32,  &&op_33,  &&op_34,  &&op_35,
+        &&op_36,  &&op_37,  &&op_38,  &&op_39,  &&op_40,  &&op_41,  &&op_42,  &&op_43,  &&op_44,
+        &&op_45,  &&op_46,  &&op_47,  &&op_48,  &&op_49,  &&op_50,  &&op_51,  &&op_52,  &&op_53,
+        &&op_54,  &&op_55,  &&op_56,  &&op_57,  &&op_58,  &&op_59,  &&op_60,  &&op_61,  &&op_62,
+        &&op_63,  &&op_64,  &&op_65,  &&op_66,  &&op_67,  &&op_68,  &&op_69,  &&op_70,  &&op_71,
+        &&op_72,  &&op_73,  &&op_74,  &&op_75,  &&op_76,  &&op_77,  &&op_78,  &&op_79,  &&op_80,
+        &&op_81,  &&op_82,  &&op_83,  &&op_84,  &&op_85,  &&op_86,  &&op_87,  &&op_88,  &&op_89,
+        &&op_90,  &&op_91,  &&op_92,  &&op_93,  &&op_94,  &&op_95,  &&op_96,  &&op_bad, &&op_bad,
+        &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad,
+        &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad,
+        &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad,
+        &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad,
+        &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad,
+        &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad,
+        &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad,
+        &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad,
+        &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad,
+        &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad,
+        &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad,
+        &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad,
+        &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad,
+        &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad,
+        &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad,
+        &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad,
+        &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad,
+        &&op_bad, &&op_bad, &&op_bad, &&op_bad};
+#define KETRA_NEXT() goto* kDispatch[*ip]
+
+    resync();
+    goto cold_end;
+// After an opcode that ran on `in`: the rest of its clause, or the clause boundary.
+cold_next:
+    resync();
+    KETRA_NEXT();
+cold_end:
+    resync();
     if (in.ended) return;
-    if (halt_check(in.inst)) halt_raised(in);
-    if (in.frame->pending_calls > 0) make_pending_calls(in);
-    for (;;) {
-        if (in.pc >= in.code_size) internal_error(5);
-        unsigned op = in.code[in.pc];
-        const std::uint8_t* operand = in.code + in.pc + 1;
-        // One indirect jump per opcode; 0 and anything past the last opcode are faults.
-        static constexpr const void* kDispatch[256] = {
-            &&op_bad, &&op_1,   &&op_2,   &&op_3,   &&op_4,   &&op_5,   &&op_6,   &&op_7,
-            &&op_8,   &&op_9,   &&op_10,  &&op_11,  &&op_12,  &&op_13,  &&op_14,  &&op_15,
-            &&op_16,  &&op_17,  &&op_18,  &&op_19,  &&op_20,  &&op_21,  &&op_22,  &&op_23,
-            &&op_24,  &&op_25,  &&op_26,  &&op_27,  &&op_28,  &&op_29,  &&op_30,  &&op_31,
-            &&op_32,  &&op_33,  &&op_34,  &&op_35,  &&op_36,  &&op_37,  &&op_38,  &&op_39,
-            &&op_40,  &&op_41,  &&op_42,  &&op_43,  &&op_44,  &&op_45,  &&op_46,  &&op_47,
-            &&op_48,  &&op_49,  &&op_50,  &&op_51,  &&op_52,  &&op_53,  &&op_54,  &&op_55,
-            &&op_56,  &&op_57,  &&op_58,  &&op_59,  &&op_60,  &&op_61,  &&op_62,  &&op_63,
-            &&op_64,  &&op_65,  &&op_66,  &&op_67,  &&op_68,  &&op_69,  &&op_70,  &&op_71,
-            &&op_72,  &&op_73,  &&op_74,  &&op_75,  &&op_76,  &&op_77,  &&op_78,  &&op_79,
-            &&op_80,  &&op_81,  &&op_82,  &&op_83,  &&op_84,  &&op_85,  &&op_86,  &&op_87,
-            &&op_88,  &&op_89,  &&op_90,  &&op_91,  &&op_92,  &&op_93,  &&op_94,  &&op_95,
-            &&op_96,  &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad,
-            &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad,
-            &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad,
-            &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad,
-            &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad,
-            &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad,
-            &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad,
-            &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad,
-            &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad,
-            &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad,
-            &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad,
-            &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad,
-            &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad,
-            &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad,
-            &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad,
-            &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad,
-            &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad,
-            &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad,
-            &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad,
-            &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad, &&op_bad};
-        goto* kDispatch[op];
-        {
-        op_1 : {
-            std::uint16_t idx = u16_at(operand);
-            if (idx < in.literal_ints_count && in.literal_is_int[idx])
-                push(in, integer_constant(in.literal_ints[idx]));
-            else
-                push(in, borrowed(in.prog->literals[idx]));
-            in.pc += 3;
-            continue;
-        }
-        op_2:
-            push_variable(in, u16_at(operand));
-            in.pc += 3;
-            continue;
-        op_3:
-            push(in, kAbsentValue);
-            in.pc += 1;
-            continue;
-        op_4:
-            open_loop(in);
-            in.pc += 1;
-            continue;
-        op_5:
-            close_loop(in);
-            in.pc += 1;
-            break;
-        op_6:
-            in.loop.control = u16_at(operand);
-            in.pc += 3;
-            continue;
-        op_7:
-            loop_to(in);
-            in.pc += 1;
-            continue;
-        op_8:
-            loop_by(in);
-            in.pc += 1;
-            continue;
-        op_9:
-            loop_for(in);
-            in.pc += 1;
-            continue;
-        op_10 : {
-            Value v = in.sp[0];
-            ++in.sp;
-            std::uint16_t sym = u16_at(operand);
-            // A whole number needs no preparation to be kept.
-            VarNode* node = (v.flags & kInteger)
-                                ? cached_simple_node(in.prog->symbols[sym], in.act->scope)
-                                : nullptr;
-            if (node) {
-                release(node->value);
-                node->value = v;
-                node->flags &= static_cast<std::uint8_t>(~kNodeDropped);
-            } else {
-                var_store(in.act, sym, v);
-            }
-            in.pc += 3;
-            break;
-        }
-        op_11:
-            loop_initial(in);
-            in.pc += 1;
-            continue;
-        op_12:
-            loop_step(in);
-            in.pc += 1;
-            continue;
-        op_13:
-            if (loop_test(in))
-                in.pc = u24_at(operand);
-            else
-                in.pc += 4;
-            continue;
-        op_14:
-        op_15:
-            call_internal(in, u24_at(operand + 1), operand[0],
-                          op == 14 ? kInvokeSubroutine : kInvokeFunction, in.pc + 5);
-            break;
-        op_16:
-        op_17 : {
-            Value result;
-            int argc = operand[0];
-            bool got = call_external(in, u24_at(operand + 1), argc, op == 17, result);
-            bool function = finish_call(in, got, result, argc, op == 17);
-            in.pc += 5;
-            if (function) continue;
-            break;
-        }
-        op_18:
-        op_19 : {
-            Value result;
-            int argc = operand[0];
-            bool got = call_builtin_at(in, static_cast<int>(u24_at(operand + 1)), argc, result);
-            bool function = finish_call(in, got, result, argc, op == 19);
-            in.pc += 5;
-            if (function) continue;
-            break;
-        }
-        op_20:
-            do_return(in, nullptr);
-            break;
-        op_21 : {
-            ValueHolder v(in.sp[0]);
-            ++in.sp;
-            do_return(in, &v.get());
-            break;
-        }
-        op_22:
-            do_exit(in, nullptr);
-            break;
-        op_23 : {
-            ValueHolder v(in.sp[0]);
-            ++in.sp;
-            do_exit(in, &v.get());
-            break;
-        }
-        op_24:
-            in.frame->no_result = true;
-            in.ended = true;
-            break;
-        op_25:
-            in.pc = u24_at(operand);
-            break;
-        op_26:
-        op_27 : {
-            Value& v = in.sp[0];
-            int b = (v.flags & kInteger) && (v.data.integer == 0 || v.data.integer == 1)
-                        ? v.data.integer
-                        : logical_value(v);
-            drop_top(in);
-            if (b == (op == 27 ? 1 : 0))
-                in.pc = u24_at(operand);
-            else
-                in.pc += 4;
-            break;
-        }
-        op_28:
-            swap_environments(in);
-            in.pc += 1;
-            break;
-        op_29:
-            set_environment(in);
-            in.pc += 1;
-            break;
-        op_30 : {
-            run_command(in, in.sp[1], in.sp[0]);
-            drop_top(in);
-            drop_top(in);
-            in.pc += 1;
-            break;
-        }
-        op_31 : {
-            Value env = copy_value(in.act->environment);
-            ValueHolder hold(env);
-            run_command(in, hold.get(), in.sp[0]);
-            drop_top(in);
-            in.pc += 1;
-            break;
-        }
-        op_32:
-        op_33:
-            parse_string(in.act, u16_at(operand), in.sp[0], op == 33);
-            drop_top(in);
-            in.pc += 3;
-            break;
-        op_34:
-        op_35:
-            if (in.act == in.top) argument_prompt(in.inst);
-            parse_args(in.act, u16_at(operand), op == 35);
-            in.pc += 3;
-            break;
-        op_36:
-            push(in, parse_numeric_string(in));
-            in.pc += 1;
-            continue;
-        op_37:
-            push(in, parse_source_string(in));
-            in.pc += 1;
-            continue;
-        op_38:
-            push(in, parse_version_string());
-            in.pc += 1;
-            continue;
-        op_39:
-            push(in, read_input_line(in));
-            in.pc += 1;
-            continue;
-        op_40:
-            upper_variable(in, u16_at(operand));
-            in.pc += 3;
-            break;
-        op_41:
-            var_drop(in.act, u16_at(operand));
-            in.pc += 3;
-            break;
-        op_42:
-            var_drop_list(in.act, u16_at(operand));
-            in.pc += 3;
-            break;
-        op_43:
-            start_interpret(in, in.sp[0]);
-            break;
-        op_44:
-            end_interpret(in);
-            break;
-        op_45:
-            in.pc += 1;
-            break;
-        op_46:
-            numeric_digits(in);
-            in.pc += 1;
-            break;
-        op_47:
-            numeric_form(in);
-            in.pc += 1;
-            break;
-        op_48:
-            numeric_fuzz(in);
-            in.pc += 1;
-            break;
-        op_49:
-            options(in);
-            in.pc += 1;
-            break;
-        op_50:
-            if (in.act->procedure_done) error(17);
-            in.act->procedure_done = true;
-            var_procedure(in.act);
-            in.pc += 1;
-            break;
-        op_51:
-            var_expose(in.act, u16_at(operand));
-            in.pc += 3;
-            break;
-        op_52:
-            var_expose_list(in.act, u16_at(operand));
-            in.pc += 3;
-            break;
-        op_53:
-        op_54 : {
-            Value& v = in.sp[0];
-            queue_add(is_absent(v) ? kNullString : v, op == 53);
-            drop_top(in);
-            in.pc += 1;
-            break;
-        }
-        op_55:
-            push(in, pull_line(in));
-            in.pc += 1;
-            break;
-        op_56:
-            say(in, in.sp[0]);
-            drop_top(in);
-            in.pc += 1;
-            break;
-        op_57:
-            signal_to(in, u24_at(operand));
-            break;
-        op_58 : {
-            NumberBuffer nb;
-            std::string_view name = view_of(in.sp[0], nb);
-            std::uint32_t target = find_label(in, name.data(), name.size());
-            signal_to(in, target);
-            break;
-        }
-        op_59:
-            set_trap(in, operand[0], operand[1], u24_at(operand + 2), true);
-            in.pc += 6;
-            break;
-        op_60:
-            set_trap(in, operand[0], operand[1], 0, true);
-            in.pc += 3;
-            break;
-        op_61:
-            set_trap(in, operand[0], operand[1], 0, false);
-            in.pc += 3;
-            break;
-        op_62:
-            apply_trace(in, in.sp[0]);
-            drop_top(in);
-            in.pc += 1;
-            break;
-        op_63:
-            error(u16_at(operand));
-        op_64:
-            op_arith<kOpAdd>(in);
-            in.pc += 1;
-            continue;
-        op_65:
-            op_arith<kOpSubtract>(in);
-            in.pc += 1;
-            continue;
-        op_66:
-            op_arith<kOpMultiply>(in);
-            in.pc += 1;
-            continue;
-        op_67:
-            op_arith<kOpDivide>(in);
-            in.pc += 1;
-            continue;
-        op_68:
-            op_arith<kOpIntDivide>(in);
-            in.pc += 1;
-            continue;
-        op_69:
-            op_arith<kOpRemainder>(in);
-            in.pc += 1;
-            continue;
-        op_70:
-            op_arith<kOpPower>(in);
-            in.pc += 1;
-            continue;
-        op_71:
-            op_prefix(in, kOpPlus);
-            in.pc += 1;
-            continue;
-        op_72:
-            op_prefix(in, kOpMinus);
-            in.pc += 1;
-            continue;
-        op_73:
-            op_prefix(in, kOpAbs);
-            in.pc += 1;
-            continue;
-        op_74 : {
-            Value& v = in.sp[0];
-            int r = logical(v, v, kLogNot);
-            replace_top1(in, integer_constant(r));
-            in.pc += 1;
-            continue;
-        }
-        op_75:
-        op_76:
-        op_77 : {
-            int r = logical(in.sp[1], in.sp[0], static_cast<int>(op - 74));
-            replace_top2(in, integer_constant(r));
-            in.pc += 1;
-            continue;
-        }
-        op_78:
-        op_79:
-            if (op_concat(in, op == 79)) goto clause;
-            continue;
-        op_80:
-            op_compare<kCmpEq>(in);
-            in.pc += 1;
-            continue;
-        op_81:
-            op_compare<kCmpStrictEq>(in);
-            in.pc += 1;
-            continue;
-        op_82:
-            op_compare<kCmpNe>(in);
-            in.pc += 1;
-            continue;
-        op_83:
-            op_compare<kCmpStrictNe>(in);
-            in.pc += 1;
-            continue;
-        op_84:
-            op_compare<kCmpGt>(in);
-            in.pc += 1;
-            continue;
-        op_85:
-            op_compare<kCmpLe>(in);
-            in.pc += 1;
-            continue;
-        op_86:
-            op_compare<kCmpStrictGt>(in);
-            in.pc += 1;
-            continue;
-        op_87:
-            op_compare<kCmpStrictLe>(in);
-            in.pc += 1;
-            continue;
-        op_88:
-            op_compare<kCmpLt>(in);
-            in.pc += 1;
-            continue;
-        op_89:
-            op_compare<kCmpGe>(in);
-            in.pc += 1;
-            continue;
-        op_90:
-            op_compare<kCmpStrictLt>(in);
-            in.pc += 1;
-            continue;
-        op_91:
-            op_compare<kCmpStrictGe>(in);
-            in.pc += 1;
-            continue;
-        op_92:
-        op_94:
-        op_96:
-            in.pc += 1;
-            break;
-        op_93:
-        op_95:
-            in.pc += 1;
-            continue;
-        op_bad:
-            internal_error(5);
-        }
-        goto clause;
+clause:
+    if (halt_check(inst)) [[unlikely]] {
+        sync();
+        halt_raised(in);
+        resync();
     }
-    goto clause;  // an opcode that ends its clause left the loop with break
+    if (frame->pending_calls > 0) [[unlikely]] {
+        sync();
+        make_pending_calls(in);
+        resync();
+    }
+    KETRA_NEXT();
+
+overflow:
+    sync();
+    stack_overflow();
+
+op_1 : {
+    if (sp <= stack_low) goto overflow;
+    std::uint16_t idx = u16_at(ip + 1);
+    *--sp = idx < in.literal_ints_count ? in.literal_pushes[idx] : borrowed(in.prog->literals[idx]);
+    ip += 3;
+    KETRA_NEXT();
+}
+op_2 : {
+    if (sp <= stack_low) goto overflow;
+    std::uint16_t sym = u16_at(ip + 1);
+    if (VarNode* node = cached_simple_node(in.prog->symbols[sym], in.act->scope);
+        node && !is_absent(node->value)) {
+        *--sp = borrow(node->value);
+        ip += 3;
+        KETRA_NEXT();
+    }
+    // Any other variable (a compound, an alias, one not cached): an unset one raises NOVALUE
+    // with its name pushed as its value.
+    sync();
+    Value v;
+    bool set = var_fetch(in.act, sym, v);
+    *--sp = v;
+    if (!set) {
+        sync();
+        raise_novalue(in, v);
+        resync();
+    }
+    ip += 3;
+    KETRA_NEXT();
+}
+op_3:
+    if (sp <= stack_low) goto overflow;
+    *--sp = kAbsentValue;
+    ip += 1;
+    KETRA_NEXT();
+op_10 : {
+    Value v = *sp++;
+    std::uint16_t sym = u16_at(ip + 1);
+    // A whole number needs no preparation to be kept.
+    VarNode* node =
+        (v.flags & kInteger) ? cached_simple_node(in.prog->symbols[sym], in.act->scope) : nullptr;
+    if (node) {
+        release(node->value);
+        node->value = v;
+        node->flags &= static_cast<std::uint8_t>(~kNodeDropped);
+    } else {
+        sync();
+        var_store(in.act, sym, v);
+    }
+    ip += 3;
+    goto clause;
+}
+op_12 : {
+    if (in.loop.control < 0) {
+        ip += 1;
+        KETRA_NEXT();
+    }
+    if (Value* slot = integer_control(in); slot && (in.loop.by.flags & kInteger)) {
+        std::int64_t c = std::int64_t{slot->data.integer} + in.loop.by.data.integer;
+        if (c >= -kMaxInteger && c <= kMaxInteger) {
+            slot->data.integer = static_cast<std::int32_t>(c);
+            ip += 1;
+            // The test that follows the step reuses the control variable just found.
+            if (*ip == 13) {
+                int done = quick_loop_test(in, slot);
+                if (done >= 0) {
+                    ip = done ? code + u24_at(ip + 1) : ip + 4;
+                    KETRA_NEXT();
+                }
+            }
+            KETRA_NEXT();
+        }
+    }
+    sync();
+    loop_step(in);
+    resync();
+    ip += 1;
+    KETRA_NEXT();
+}
+op_13 : {
+    int done = quick_loop_test(in, integer_control(in));
+    if (done < 0) {
+        sync();
+        done = loop_test(in);
+        resync();
+    }
+    ip = done ? code + u24_at(ip + 1) : ip + 4;
+    KETRA_NEXT();
+}
+op_25:
+    ip = code + u24_at(ip + 1);
+    goto clause;
+op_26:
+op_27 : {
+    Value& v = sp[0];
+    int b;
+    if ((v.flags & kInteger) && (v.data.integer == 0 || v.data.integer == 1)) {
+        b = v.data.integer;
+    } else {
+        sync();
+        b = logical_value(v);
+        release(v);
+    }
+    ++sp;
+    if (b == (*ip == 27 ? 1 : 0))
+        ip = code + u24_at(ip + 1);
+    else
+        ip += 4;
+    goto clause;
+}
+#define KETRA_ARITH(op)            \
+    if (!arith_fast<op>(in, sp)) { \
+        sync();                    \
+        arith_top2(in, op);        \
+        sp = in.sp;                \
+    }                              \
+    ip += 1;                       \
+    KETRA_NEXT();
+op_64:
+    KETRA_ARITH(kOpAdd)
+op_65:
+    KETRA_ARITH(kOpSubtract)
+op_66:
+    KETRA_ARITH(kOpMultiply)
+op_67:
+    KETRA_ARITH(kOpDivide)
+op_68:
+    KETRA_ARITH(kOpIntDivide)
+op_69:
+    KETRA_ARITH(kOpRemainder)
+op_70:
+    KETRA_ARITH(kOpPower)
+#undef KETRA_ARITH
+#define KETRA_COMPARE(op)            \
+    if (!compare_fast<op>(in, sp)) { \
+        sync();                      \
+        compare_top2(in, op);        \
+        sp = in.sp;                  \
+    }                                \
+    ip += 1;                         \
+    KETRA_NEXT();
+op_80:
+    KETRA_COMPARE(kCmpEq)
+op_81:
+    KETRA_COMPARE(kCmpStrictEq)
+op_82:
+    KETRA_COMPARE(kCmpNe)
+op_83:
+    KETRA_COMPARE(kCmpStrictNe)
+op_84:
+    KETRA_COMPARE(kCmpGt)
+op_85:
+    KETRA_COMPARE(kCmpLe)
+op_86:
+    KETRA_COMPARE(kCmpStrictGt)
+op_87:
+    KETRA_COMPARE(kCmpStrictLe)
+op_88:
+    KETRA_COMPARE(kCmpLt)
+op_89:
+    KETRA_COMPARE(kCmpGe)
+op_90:
+    KETRA_COMPARE(kCmpStrictLt)
+op_91:
+    KETRA_COMPARE(kCmpStrictGe)
+#undef KETRA_COMPARE
+op_92:
+op_94:
+op_96:
+    ip += 1;
+    goto clause;
+op_93:
+op_95:
+    ip += 1;
+    KETRA_NEXT();
+op_78:
+op_79 : {
+    sync();
+    bool assigned = op_concat(in, *ip == 79);
+    resync();
+    if (assigned) goto clause;
+    KETRA_NEXT();
 }
 
-LoopRegisters initial_loop() {
-    LoopRegisters r;
-    r.by = kOneValue;
-    r.to = kAbsentValue;
-    r.for_count = -1;
-    r.descending = 0;
-    r.control = -1;
-    return r;
+// The opcodes below run on `in`: each begins with sync() and ends at cold_next (the clause
+// goes on) or cold_end (the clause ends).
+op_4 : {
+    sync();
+    open_loop(in);
+    in.pc += 1;
+    goto cold_next;
+}
+op_5 : {
+    sync();
+    close_loop(in);
+    in.pc += 1;
+    goto cold_end;
+}
+op_6 : {
+    sync();
+    in.loop.control = u16_at(ip + 1);
+    in.pc += 3;
+    goto cold_next;
+}
+op_7 : {
+    sync();
+    loop_to(in);
+    in.pc += 1;
+    goto cold_next;
+}
+op_8 : {
+    sync();
+    loop_by(in);
+    in.pc += 1;
+    goto cold_next;
+}
+op_9 : {
+    sync();
+    loop_for(in);
+    in.pc += 1;
+    goto cold_next;
+}
+op_11 : {
+    sync();
+    loop_initial(in);
+    in.pc += 1;
+    goto cold_next;
+}
+op_14:
+op_15 : {
+    sync();
+    call_internal(in, u24_at(ip + 2), ip[1], *ip == 14 ? kInvokeSubroutine : kInvokeFunction,
+                  in.pc + 5);
+    goto cold_end;
+}
+op_16:
+op_17 : {
+    sync();
+    Value result;
+    int argc = ip[1];
+    bool function_call = *ip == 17;
+    bool got = call_external(in, u24_at(ip + 2), argc, function_call, result);
+    bool function = finish_call(in, got, result, argc, function_call);
+    in.pc += 5;
+    if (function) goto cold_next;
+    goto cold_end;
+}
+op_18 : {
+    sync();
+    Value result;
+    int argc = ip[1];
+    bool got = call_builtin_at(in, static_cast<int>(u24_at(ip + 2)), argc, result);
+    finish_call(in, got, result, argc, false);
+    in.pc += 5;
+    goto cold_end;
+}
+op_19 : {
+    // A built-in function: the commonest call, so its arguments are popped and its result
+    // pushed here, on the locals.
+    sync();
+    Value result;
+    int argc = ip[1];
+    bool got = call_builtin_at(in, static_cast<int>(u24_at(ip + 2)), argc, result);
+    // A built-in runs no REXX code here: the code and the instruction are where they were (a
+    // condition it raises is a SIGNAL, which unwinds, or a CALL made at the clause's end).
+    sp = in.sp;
+    for (Value* end = sp + argc; sp < end; ++sp)
+        if ((sp->flags & kOwned) && sp->length > kInlineMax) release_buffer(*sp);
+    if (!got) {
+        sync();
+        error(44);
+    }
+    if (sp <= stack_low) {
+        release(result);
+        goto overflow;
+    }
+    *--sp = result;
+    ip += 5;
+    KETRA_NEXT();
+}
+op_20 : {
+    sync();
+    do_return(in, nullptr);
+    goto cold_end;
+}
+op_21 : {
+    sync();
+    ValueHolder v(in.sp[0]);
+    ++in.sp;
+    do_return(in, &v.get());
+    goto cold_end;
+}
+op_22 : {
+    sync();
+    do_exit(in, nullptr);
+    goto cold_end;
+}
+op_23 : {
+    sync();
+    ValueHolder v(in.sp[0]);
+    ++in.sp;
+    do_exit(in, &v.get());
+    goto cold_end;
+}
+op_24 : {
+    sync();
+    in.frame->no_result = true;
+    in.ended = true;
+    goto cold_end;
+}
+op_28 : {
+    sync();
+    swap_environments(in);
+    in.pc += 1;
+    goto cold_end;
+}
+op_29 : {
+    sync();
+    set_environment(in);
+    in.pc += 1;
+    goto cold_end;
+}
+op_30 : {
+    sync();
+    run_command(in, in.sp[1], in.sp[0]);
+    drop_top(in);
+    drop_top(in);
+    in.pc += 1;
+    goto cold_end;
+}
+op_31 : {
+    sync();
+    Value env = copy_value(in.act->environment);
+    ValueHolder hold(env);
+    run_command(in, hold.get(), in.sp[0]);
+    drop_top(in);
+    in.pc += 1;
+    goto cold_end;
+}
+op_32:
+op_33 : {
+    sync();
+    parse_string(in.act, u16_at(ip + 1), in.sp[0], *ip == 33);
+    drop_top(in);
+    in.pc += 3;
+    goto cold_end;
+}
+op_34:
+op_35 : {
+    sync();
+    if (in.act == in.top) argument_prompt(in.inst);
+    parse_args(in.act, u16_at(ip + 1), *ip == 35);
+    in.pc += 3;
+    goto cold_end;
+}
+op_36 : {
+    sync();
+    push(in, parse_numeric_string(in));
+    in.pc += 1;
+    goto cold_next;
+}
+op_37 : {
+    sync();
+    push(in, parse_source_string(in));
+    in.pc += 1;
+    goto cold_next;
+}
+op_38 : {
+    sync();
+    push(in, parse_version_string());
+    in.pc += 1;
+    goto cold_next;
+}
+op_39 : {
+    sync();
+    push(in, read_input_line(in));
+    in.pc += 1;
+    goto cold_next;
+}
+op_40 : {
+    sync();
+    upper_variable(in, u16_at(ip + 1));
+    in.pc += 3;
+    goto cold_end;
+}
+op_41 : {
+    sync();
+    var_drop(in.act, u16_at(ip + 1));
+    in.pc += 3;
+    goto cold_end;
+}
+op_42 : {
+    sync();
+    var_drop_list(in.act, u16_at(ip + 1));
+    in.pc += 3;
+    goto cold_end;
+}
+op_43 : {
+    sync();
+    start_interpret(in, in.sp[0]);
+    goto cold_end;
+}
+op_44 : {
+    sync();
+    end_interpret(in);
+    goto cold_end;
+}
+op_45 : {
+    sync();
+    in.pc += 1;
+    goto cold_end;
+}
+op_46 : {
+    sync();
+    numeric_digits(in);
+    in.pc += 1;
+    goto cold_end;
+}
+op_47 : {
+    sync();
+    numeric_form(in);
+    in.pc += 1;
+    goto cold_end;
+}
+op_48 : {
+    sync();
+    numeric_fuzz(in);
+    in.pc += 1;
+    goto cold_end;
+}
+op_49 : {
+    sync();
+    options(in);
+    in.pc += 1;
+    goto cold_end;
+}
+op_50 : {
+    sync();
+    if (in.act->procedure_done) error(17);
+    in.act->procedure_done = true;
+    var_procedure(in.act);
+    in.pc += 1;
+    goto cold_end;
+}
+op_51 : {
+    sync();
+    var_expose(in.act, u16_at(ip + 1));
+    in.pc += 3;
+    goto cold_end;
+}
+op_52 : {
+    sync();
+    var_expose_list(in.act, u16_at(ip + 1));
+    in.pc += 3;
+    goto cold_end;
+}
+op_53:
+op_54 : {
+    sync();
+    Value& v = in.sp[0];
+    queue_add(is_absent(v) ? kNullString : v, *ip == 53);
+    drop_top(in);
+    in.pc += 1;
+    goto cold_end;
+}
+op_55 : {
+    sync();
+    push(in, pull_line(in));
+    in.pc += 1;
+    goto cold_end;
+}
+op_56 : {
+    sync();
+    say(in, in.sp[0]);
+    drop_top(in);
+    in.pc += 1;
+    goto cold_end;
+}
+op_57 : {
+    sync();
+    signal_to(in, u24_at(ip + 1));
+    goto cold_end;
+}
+op_58 : {
+    sync();
+    NumberBuffer nb;
+    std::string_view name = view_of(in.sp[0], nb);
+    std::uint32_t target = find_label(in, name.data(), name.size());
+    signal_to(in, target);
+    goto cold_end;
+}
+op_59 : {
+    sync();
+    set_trap(in, ip[1], ip[2], u24_at(ip + 3), true);
+    in.pc += 6;
+    goto cold_end;
+}
+op_60 : {
+    sync();
+    set_trap(in, ip[1], ip[2], 0, true);
+    in.pc += 3;
+    goto cold_end;
+}
+op_61 : {
+    sync();
+    set_trap(in, ip[1], ip[2], 0, false);
+    in.pc += 3;
+    goto cold_end;
+}
+op_62 : {
+    sync();
+    apply_trace(in, in.sp[0]);
+    drop_top(in);
+    in.pc += 1;
+    goto cold_end;
+}
+op_63 : {
+    sync();
+    error(u16_at(ip + 1));
+}
+op_71 : {
+    sync();
+    op_prefix(in, kOpPlus);
+    in.pc += 1;
+    goto cold_next;
+}
+op_72 : {
+    sync();
+    op_prefix(in, kOpMinus);
+    in.pc += 1;
+    goto cold_next;
+}
+op_73 : {
+    sync();
+    op_prefix(in, kOpAbs);
+    in.pc += 1;
+    goto cold_next;
+}
+op_74 : {
+    sync();
+    Value& v = in.sp[0];
+    int r = logical(v, v, kLogNot);
+    replace_top1(in, integer_constant(r));
+    in.pc += 1;
+    goto cold_next;
+}
+op_75:
+op_76:
+op_77 : {
+    sync();
+    int r = logical(in.sp[1], in.sp[0], static_cast<int>(*ip - 74));
+    replace_top2(in, integer_constant(r));
+    in.pc += 1;
+    goto cold_next;
+}
+op_bad : {
+    sync();
+    internal_error(5);
+}
+#undef KETRA_NEXT
 }
 
 // The end of a run, however it ends.
@@ -1036,7 +1229,7 @@ void finish(Interp& in) {
     leave_all_activations(in);
     release(in.loop.by);
     release(in.loop.to);
-    in.loop = initial_loop();
+    in.loop = empty_loop_registers();
     discard_stack_to(in, in.stack_high);
 }
 
@@ -1070,10 +1263,6 @@ void discard_stack_to(Interp& in, Value* base) {
     }
 }
 
-LoopRegisters empty_loop_registers() {
-    return initial_loop();
-}
-
 std::uint8_t instruction_length(unsigned op) {
     return op < 97 ? kLength[op] : 0;
 }
@@ -1091,7 +1280,7 @@ void run_program(ExecInstance* inst) {
     in.code = prog->code.data();
     in.code_size = static_cast<std::uint32_t>(prog->code.size());
     in.line_info = !prog->statements.empty();
-    in.loop = initial_loop();
+    in.loop = empty_loop_registers();
     if (!frame->stack_base) {
         frame->stack_base = static_cast<Value*>(allocate(kStackEntries * sizeof(Value)));
         frame->stack_size = kStackEntries;
@@ -1104,17 +1293,20 @@ void run_program(ExecInstance* inst) {
     // Whole-number literals in canonical form are pushed in integer form, so the integer
     // paths of the operators apply to them.
     std::size_t nlit = prog->literals.size();
-    RexxVector<std::int32_t> ints(nlit);
-    RexxVector<std::uint8_t> is_int(nlit);
+    RexxVector<Value> pushes(nlit);
     for (std::size_t k = 0; k < nlit; ++k) {
         const Value& lit = prog->literals[k];
         std::int32_t n;
-        is_int[k] =
-            (lit.flags & kInteger) || ((classification(lit) & kWhole) && small_integer(lit, n));
-        if (is_int[k]) ints[k] = (lit.flags & kInteger) ? lit.data.integer : n;
+        if (lit.flags & kInteger)
+            pushes[k] = integer_constant(lit.data.integer);
+        else if ((classification(lit) & kWhole) && small_integer(lit, n))
+            pushes[k] = integer_constant(n);
+        else
+            pushes[k] = borrowed(lit);
+        // Classified once here rather than by each operator or built-in that reads it.
+        classify(pushes[k]);
     }
-    in.literal_ints = ints.data();
-    in.literal_is_int = is_int.data();
+    in.literal_pushes = pushes.data();
     in.literal_ints_count = static_cast<std::uint32_t>(nlit);
     in.program_symbols = static_cast<std::uint32_t>(prog->symbols.size());
 

@@ -700,13 +700,7 @@ op_10 : {
     Value v = *sp++;
     std::uint16_t sym = u16_at(ip + 1);
     // A whole number needs no preparation to be kept.
-    VarNode* node =
-        (v.flags & kInteger) ? cached_simple_node(in.prog->symbols[sym], in.act->scope) : nullptr;
-    if (node) {
-        release(node->value);
-        node->value = v;
-        node->flags &= static_cast<std::uint8_t>(~kNodeDropped);
-    } else {
+    if (!(v.flags & kInteger) || !store_integer_cached(in, sym, v)) {
         sync();
         var_store(in.act, sym, v);
     }

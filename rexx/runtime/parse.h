@@ -55,9 +55,9 @@ inline constexpr std::size_t kParsePositionLimit = 500000000;
 
 // Parses `source` with the template literal: the first comma-separated template parses the
 // source, any further ones parse empty strings. With upper, the string patterns match against
-// the source folded to upper case and the assigned pieces are folded. The source may be a
-// variable's value that a target replaces (the characters are copied first when they belong
-// to a variable).
+// the source folded to upper case and the assigned pieces are folded. The source may borrow
+// the characters of a variable that a target replaces: they are kept alive until the parse
+// ends (or copied before a compound or stem target is stored).
 void parse_template(Activation* a, const Value& tmpl, const Value& source, bool upper);
 
 // PARSE ARG: template k (1-based) parses args[k-1]; an absent argument, or a template beyond

@@ -45,6 +45,11 @@ inline char upper_char(char c) {
 // The string being parsed and the targets waiting to be stored. Pieces are stored in batches:
 // only a variable pattern reads a variable, so everything before one (and before any error) is
 // stored first, and the order of the stores is the template's.
+//
+// A template of a program that runs has been checked already, by the image verifier or as the
+// compiler made it: with kTrusted its structure is not checked again (error 38 is then out of
+// reach); a template given as a value is checked as it is read.
+template <bool kTrusted>
 struct Run {
     Activation* a;
     const Program& program;
@@ -92,12 +97,13 @@ struct Run {
     }
     // Checks that k more words follow in the template.
     void need(const Words& w, std::size_t k) {
-        if (static_cast<std::size_t>(w.end - w.at) < 2 * k) fail(38);
+        if (!kTrusted && static_cast<std::size_t>(w.end - w.at) < 2 * k) fail(38);
     }
 };
 
 // Splits the piece s[i, n) among the count targets that follow in the template.
-void split_words(Run& run, Words& w, std::size_t count, std::size_t i, std::size_t n) {
+template <bool kTrusted>
+void split_words(Run<kTrusted>& run, Words& w, std::size_t count, std::size_t i, std::size_t n) {
     run.need(w, count);
     const char* s = run.s;
     for (std::size_t t = 1; t < count; ++t) {
@@ -125,24 +131,33 @@ Value variable_operand(Activation* a, std::uint16_t index) {
 
 // A position operand: a whole number of at least 0 (else error 26), limited to
 // kParsePositionLimit.
-std::size_t position_value(Run& run, const Value& v) {
+template <bool kTrusted>
+std::size_t position_value(Run<kTrusted>& run, const Value& v) {
     std::int32_t n;
     if (!try_whole_number(v, n) || n < 0) run.fail(26);
     return static_cast<std::size_t>(n) > kParsePositionLimit - 1 ? kParsePositionLimit
                                                                  : static_cast<std::size_t>(n);
 }
 
-std::size_t find_pattern(const char* s, std::size_t n, std::size_t from, std::string_view pat,
-                         bool upper) {
+[[gnu::always_inline]] inline std::size_t find_pattern(const char* s, std::size_t n,
+                                                       std::size_t from, std::string_view pat,
+                                                       bool upper) {
     if (pat.empty() || pat.size() > n) return std::string_view::npos;
     if (!upper) {
-        // Candidates are the places of the pattern's first character.
         const std::size_t last = n - pat.size();  // the last place the pattern fits
+        const char first = pat[0];
         std::size_t m = from;
         while (m <= last) {
-            const void* hit = std::memchr(s + m, pat[0], last - m + 1);
-            if (!hit) break;
-            m = static_cast<std::size_t>(static_cast<const char*>(hit) - s);
+            // A pattern is mostly found a few characters on: those are looked at in place, and
+            // only a longer way is searched through the library.
+            const std::size_t near = last - m < 16 ? last + 1 : m + 16;
+            while (m < near && s[m] != first) ++m;
+            if (m == near) {
+                if (m > last) break;
+                const void* hit = std::memchr(s + m, first, last - m + 1);
+                if (!hit) break;
+                m = static_cast<std::size_t>(static_cast<const char*>(hit) - s);
+            }
             // Patterns are mostly a few characters: compared in place, not through the library.
             std::size_t k = 1;
             while (k < pat.size() && s[m + k] == pat[k]) ++k;
@@ -160,7 +175,8 @@ std::size_t find_pattern(const char* s, std::size_t n, std::size_t from, std::st
 }
 
 // Runs one comma-separated template (up to and including its kind 9 group) on run's string.
-void run_template(Run& run, Words& words) {
+template <bool kTrusted>
+void run_template(Run<kTrusted>& run, Words& words) {
     // A local copy stays in registers across the stores; the caller's is brought up to date.
     Words w = words;
     struct Sync {
@@ -282,6 +298,7 @@ void run_template(Run& run, Words& words) {
 
 // Parses one string with the next comma-separated template. A source that borrows a
 // variable's characters is guarded: the template may assign that variable.
+template <bool kTrusted>
 void parse_one(Activation* a, Words& w, const Value& source, bool upper) {
     // A whole number given whole to a single target keeps its integer form: no characters are
     // made only to be read back.
@@ -296,31 +313,43 @@ void parse_one(Activation* a, Words& w, const Value& source, bool upper) {
     }
     NumberBuffer b;
     std::string_view s = is_absent(source) ? std::string_view() : view_of(source, b);
-    Run run(a, s.data(), s.size(), upper);
+    Run<kTrusted> run(a, s.data(), s.size(), upper);
     if (source.flags & kBorrowed) run.guard = s.data();
     run_template(run, w);
+}
+
+template <bool kTrusted>
+void parse_source(Activation* a, const Value& tmpl, const Value& source, bool upper) {
+    Words w = words_of(tmpl);
+    parse_one<kTrusted>(a, w, source, upper);
+    // Further comma-separated templates parse empty strings.
+    while (!w.done()) parse_one<kTrusted>(a, w, kNullString, upper);
+}
+
+template <bool kTrusted>
+void parse_argument_list(Activation* a, const Value* args, int argc, const Value& tmpl,
+                         bool upper) {
+    Words w = words_of(tmpl);
+    for (int i = 0; !w.done(); ++i)
+        parse_one<kTrusted>(a, w, i < argc ? args[i] : kNullString, upper);
 }
 
 }  // namespace
 
 void parse_template(Activation* a, const Value& tmpl, const Value& source, bool upper) {
-    Words w = words_of(tmpl);
-    parse_one(a, w, source, upper);
-    // Further comma-separated templates parse empty strings.
-    while (!w.done()) parse_one(a, w, kNullString, upper);
+    parse_source<false>(a, tmpl, source, upper);
 }
 
 void parse_arguments(Activation* a, const Value* args, int argc, const Value& tmpl, bool upper) {
-    Words w = words_of(tmpl);
-    for (int i = 0; !w.done(); ++i) parse_one(a, w, i < argc ? args[i] : kNullString, upper);
+    parse_argument_list<false>(a, args, argc, tmpl, upper);
 }
 
 void parse_string(Activation* a, std::uint16_t tmpl, Value& source, bool upper) {
-    parse_template(a, g_lib.current->program->literals[tmpl], source, upper);
+    parse_source<true>(a, g_lib.current->program->literals[tmpl], source, upper);
 }
 
 void parse_args(Activation* a, std::uint16_t tmpl, bool upper) {
-    parse_arguments(a, a->args, a->argc, g_lib.current->program->literals[tmpl], upper);
+    parse_argument_list<true>(a, a->args, a->argc, g_lib.current->program->literals[tmpl], upper);
 }
 
 }  // namespace ketra

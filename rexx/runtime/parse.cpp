@@ -186,6 +186,10 @@ void run_template(Run<kTrusted>& run, Words& words) {
     } sync{words, w};
     const std::size_t len = run.len;
     std::size_t cursor = 0, pattern = 0;
+    // A string pattern's characters; a variable operand is held while they are used (until the
+    // next variable operand replaces it or the template ends).
+    NumberBuffer b;
+    ValueHolder op;
     for (;;) {
         run.need(w, 3);
         const std::uint16_t kind = w.take();
@@ -194,10 +198,7 @@ void run_template(Run<kTrusted>& run, Words& words) {
         std::size_t start = cursor, end = len;
         std::size_t position = 0;
         enum { kString, kAbsolute, kForward, kBackward, kEnd } step;
-        // A string pattern's characters; a variable operand is held while they are used.
         std::string_view pat;
-        NumberBuffer b;
-        ValueHolder op;
         switch (kind) {
             case kPatternEnd:
                 step = kEnd;

@@ -3,6 +3,8 @@
 // ARG with several comma-separated templates. The template encoding is described in parse.h.
 #include "rexx/runtime/parse.h"
 
+#include <bit>
+#include <cstdint>
 #include <cstring>
 
 #include "rexx/host/error.h"
@@ -40,6 +42,51 @@ Words words_of(const Value& tmpl) {
 
 inline char upper_char(char c) {
     return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
+}
+
+// The first place from i on (before n) holding c, else n. Pieces and the gaps before patterns
+// are mostly short, so eight characters are looked at together, in place, while they lie within
+// the string's `limit` characters.
+[[gnu::always_inline]] inline std::size_t find_char(const char* s, std::size_t i, std::size_t n,
+                                                    std::size_t limit, char c) {
+    if constexpr (std::endian::native == std::endian::little) {
+        constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+        const std::uint64_t spread = kOnes * static_cast<unsigned char>(c);
+        while (i < n && i + 8 <= limit) {
+            std::uint64_t x;
+            std::memcpy(&x, s + i, 8);
+            x ^= spread;
+            // The lowest byte of x that is zero marks the first c (a borrow only ever marks
+            // bytes above a zero one).
+            const std::uint64_t hit = (x - kOnes) & ~x & (kOnes << 7);
+            if (hit) {
+                i += static_cast<std::size_t>(std::countr_zero(hit)) / 8;
+                return i < n ? i : n;
+            }
+            i += 8;
+        }
+    }
+    while (i < n && s[i] != c) ++i;
+    return i < n ? i : n;
+}
+
+// Whether the k characters at p are those at q, k at least 2.
+inline bool same_chars(const char* p, const char* q, std::size_t k) {
+    if (k <= 8 && k >= 4) {  // two overlapping four-character words
+        std::uint32_t a, b, c, d;
+        std::memcpy(&a, p, 4);
+        std::memcpy(&b, q, 4);
+        std::memcpy(&c, p + k - 4, 4);
+        std::memcpy(&d, q + k - 4, 4);
+        return a == b && c == d;
+    }
+    if (k < 4) {
+        std::uint16_t a, b;
+        std::memcpy(&a, p, 2);
+        std::memcpy(&b, q, 2);
+        return a == b && p[k - 1] == q[k - 1];
+    }
+    return std::memcmp(p, q, k) == 0;
 }
 
 // The string being parsed and the targets waiting to be stored. Pieces are stored in batches:
@@ -109,8 +156,7 @@ void split_words(Run<kTrusted>& run, Words& w, std::size_t count, std::size_t i,
     for (std::size_t t = 1; t < count; ++t) {
         std::uint16_t sym = w.take();
         while (i < n && s[i] == ' ') ++i;
-        std::size_t j = i;
-        while (j < n && s[j] != ' ') ++j;
+        const std::size_t j = find_char(s, i, n, run.len, ' ');
         run.assign(sym, i, j - i);
         i = j < n ? j + 1 : j;  // exactly one blank after the word
     }
@@ -145,24 +191,10 @@ std::size_t position_value(Run<kTrusted>& run, const Value& v) {
     if (pat.empty() || pat.size() > n) return std::string_view::npos;
     if (!upper) {
         const std::size_t last = n - pat.size();  // the last place the pattern fits
-        const char first = pat[0];
-        std::size_t m = from;
-        while (m <= last) {
-            // A pattern is mostly found a few characters on: those are looked at in place, and
-            // only a longer way is searched through the library.
-            const std::size_t near = last - m < 16 ? last + 1 : m + 16;
-            while (m < near && s[m] != first) ++m;
-            if (m == near) {
-                if (m > last) break;
-                const void* hit = std::memchr(s + m, first, last - m + 1);
-                if (!hit) break;
-                m = static_cast<std::size_t>(static_cast<const char*>(hit) - s);
-            }
-            // Patterns are mostly a few characters: compared in place, not through the library.
-            std::size_t k = 1;
-            while (k < pat.size() && s[m + k] == pat[k]) ++k;
-            if (k == pat.size()) return m;
-            ++m;
+        for (std::size_t m = from; m <= last; ++m) {
+            m = find_char(s, m, last + 1, n, pat[0]);
+            if (m > last) break;
+            if (pat.size() == 1 || same_chars(s + m, pat.data(), pat.size())) return m;
         }
         return std::string_view::npos;
     }

@@ -222,12 +222,23 @@ void run_template(Run<kTrusted>& run, Words& words) {
     // next variable operand replaces it or the template ends).
     NumberBuffer b;
     ValueHolder op;
+    // Every position is limited to the string; a piece that would start beyond its end runs to
+    // the end of the string. A string pattern keeps every position within the string.
+    std::size_t start, end;
+    auto limit = [&] {
+        if (start > len) start = len;
+        if (end > len) end = len;
+        if (start > end) end = len;
+        if (cursor > len) cursor = len;
+        if (pattern > len) pattern = len;
+    };
     for (;;) {
         run.need(w, 3);
         const std::uint16_t kind = w.take();
         const std::uint16_t value = w.take();
         const std::uint16_t count = w.take();
-        std::size_t start = cursor, end = len;
+        start = cursor;
+        end = len;
         std::size_t position = 0;
         enum { kString, kAbsolute, kForward, kBackward, kEnd } step;
         std::string_view pat;
@@ -297,6 +308,7 @@ void run_template(Run<kTrusted>& run, Words& words) {
                 std::size_t p = position == 0 ? 0 : position - 1;
                 end = p > pattern ? p : len;
                 pattern = cursor = p;
+                limit();
                 break;
             }
             case kForward:
@@ -311,16 +323,10 @@ void run_template(Run<kTrusted>& run, Words& words) {
                 start = pattern;
                 end = np > pattern ? np : len;
                 pattern = cursor = np;
+                limit();
                 break;
             }
         }
-        // Every position is limited to the string; a piece that would start beyond its end
-        // runs to the end of the string.
-        if (start > len) start = len;
-        if (end > len) end = len;
-        if (start > end) end = len;
-        if (cursor > len) cursor = len;
-        if (pattern > len) pattern = len;
         split_words(run, w, count, start, end);
         if (step == kEnd) {
             run.flush();

@@ -339,19 +339,37 @@ void run_template(Run<kTrusted>& run, Words& words) {
 // variable's characters is guarded: the template may assign that variable.
 template <bool kTrusted>
 void parse_one(Activation* a, Words& w, const Value& source, bool upper) {
-    // A whole number given whole to a single target keeps its integer form: no characters are
-    // made only to be read back.
-    if ((source.flags & kInteger) && w.end - w.at >= 8) {
+    NumberBuffer b;
+    std::string_view s;
+    // A string given whole to a single target (PARSE UPPER VAR x y, PARSE ARG x) is stored
+    // without the run of a template; a whole number keeps its integer form (no characters are
+    // made only to be read back).
+    if (w.end - w.at >= 8) {
         Words head = w;
         if (head.take() == kPatternEnd && (head.take(), head.take()) == 1) {
             const std::uint16_t sym = head.take();
-            w = head;
-            if (sym != kPlaceholderTarget) var_store(a, sym, source);
-            return;
+            if (sym == kPlaceholderTarget) {
+                w = head;
+                return;
+            }
+            if (source.flags & kInteger) {
+                w = head;
+                var_store(a, sym, source);
+                return;
+            }
+            s = is_absent(source) ? std::string_view() : view_of(source, b);
+            const StorePiece piece{s.data(), static_cast<std::uint32_t>(s.size()), sym};
+            ValueHolder kept;
+            const char* guard = (source.flags & kBorrowed) ? s.data() : nullptr;
+            // Nothing is stored when a borrowed source meets a target that is not a simple
+            // variable: the template's run copies the characters first.
+            if (var_store_chars(a, &piece, 1, upper, guard, kept.get()) == 1) {
+                w = head;
+                return;
+            }
         }
     }
-    NumberBuffer b;
-    std::string_view s = is_absent(source) ? std::string_view() : view_of(source, b);
+    if (s.data() == nullptr) s = is_absent(source) ? std::string_view() : view_of(source, b);
     Run<kTrusted> run(a, s.data(), s.size(), upper);
     if (source.flags & kBorrowed) run.guard = s.data();
     run_template(run, w);

@@ -165,7 +165,12 @@ void split_words(Run<kTrusted>& run, Words& w, std::size_t count, std::size_t i,
 
 // The value of a variable operand (NOVALUE when it has no value and the condition is trapped;
 // otherwise its name).
-Value variable_operand(Activation* a, std::uint16_t index) {
+Value variable_operand(Activation* a, const Program& program, std::uint16_t index) {
+    // The commonest operand, a simple variable met before in this scope, is read straight from
+    // its node.
+    if (VarNode* node = cached_simple_node(program.symbols[index], a->scope);
+        node && !is_absent(node->value))
+        return borrow(node->value);
     Value v;
     if (!var_fetch(a, index, v)) {
         ValueHolder name(v);  // a derived name is owned; a SIGNAL trap unwinds from here
@@ -252,7 +257,7 @@ void run_template(Run<kTrusted>& run, Words& words) {
                 break;
             case kPatternStringVar:
                 run.flush();  // the variable may be a target written earlier in this template
-                op = ValueHolder(variable_operand(run.a, value));
+                op = ValueHolder(variable_operand(run.a, run.program, value));
                 pat = view_of(op.get(), b);
                 step = kString;
                 break;
@@ -268,7 +273,7 @@ void run_template(Run<kTrusted>& run, Words& words) {
             case kPatternForwardVar:
             case kPatternBackwardVar:
                 run.flush();
-                op = ValueHolder(variable_operand(run.a, value));
+                op = ValueHolder(variable_operand(run.a, run.program, value));
                 position = position_value(run, op.get());
                 step = kind == kPatternAbsoluteVar  ? kAbsolute
                        : kind == kPatternForwardVar ? kForward

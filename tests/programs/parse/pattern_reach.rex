@@ -26,3 +26,22 @@ do k = 1 to 18
 end
 parse value 'abcdefghij  klmnopqrstu' with w1 w2 w3
 say '['w1']['w2']['w3']'
+/* variable patterns read through a variable that is dropped, exposed or set by INTERPRET */
+sep = ';'
+do k = 1 to 3
+  if k = 2 then drop sep
+  if k = 3 then interpret "sep = 'E'"
+  parse value 'a;bSEPcEd' with p1 (sep) p2
+  say 'var.pattern' k '['p1']['p2']'
+end
+call in_procedure
+call exposing
+exit
+in_procedure: procedure
+  parse value 'a;bSEPc' with p1 (sep) p2
+  say 'var.procedure ['p1']['p2']'
+  return
+exposing: procedure expose sep
+  parse value 'xEy' with p1 (sep) p2
+  say 'var.exposed ['p1']['p2']'
+  return

@@ -94,8 +94,8 @@ inline bool same_chars(const char* p, const char* q, std::size_t k) {
 // stored first, and the order of the stores is the template's.
 //
 // A template of a program that runs has been checked already, by the image verifier or as the
-// compiler made it: with kTrusted its structure is not checked again (error 38 is then out of
-// reach); a template given as a value is checked as it is read.
+// compiler made it: with kTrusted the lengths of its groups are not checked again (an unknown
+// kind still raises 38); a template given as a value is checked as it is read.
 template <bool kTrusted>
 struct Run {
     Activation* a;

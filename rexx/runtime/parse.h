@@ -18,10 +18,14 @@
 // variable pool of the activation. parse_template and parse_arguments below take the template
 // as a value, for callers that hold the literal themselves.
 //
+// parse_string and parse_args take the template's structure as the image verifier or the
+// compiler left it (as they take its index): they do not check it again. parse_template and
+// parse_arguments check it as they read it.
+//
 // Errors raised: 26 for a position that is not a whole number of at least 0, 38 for a template
-// literal that is cut short or holds an unknown kind, 30 through a compound target whose
-// derived name is too long. A variable pattern without a value raises NOVALUE when it is
-// trapped (through the interpreter) and is otherwise matched as its name.
+// literal that is cut short or holds an unknown kind (an unknown kind is found by every entry), 30
+// through a compound target whose derived name is too long. A variable pattern without a value
+// raises NOVALUE when it is trapped (through the interpreter) and is otherwise matched as its name.
 #pragma once
 
 #include <cstddef>

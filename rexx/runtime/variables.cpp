@@ -606,22 +606,6 @@ inline VarNode* real(VarNode* node) {
     return (node && (node->flags & kNodeExposed)) ? node->target : node;
 }
 
-// The integer of characters in whole-number syntax (an optional "-", then 1 to 9 digits without
-// a leading zero); false for any other characters.
-inline bool whole_chars(const char* p, std::size_t n, std::int32_t& out) {
-    const bool neg = p[0] == '-';
-    const std::size_t digits = n - neg;
-    if (digits < 1 || digits > 9 || (p[neg] == '0' && (digits > 1 || neg))) return false;
-    std::int32_t x = 0;
-    for (std::size_t i = neg; i < n; ++i) {
-        const unsigned d = static_cast<unsigned char>(p[i]) - static_cast<unsigned>('0');
-        if (d > 9) return false;
-        x = x * 10 + static_cast<std::int32_t>(d);
-    }
-    out = neg ? -x : x;
-    return true;
-}
-
 // Copies n characters, in upper case when upper is set.
 inline void copy_chars(char* out, const char* p, std::size_t n, bool upper) {
     if (!upper) {
@@ -636,19 +620,54 @@ inline void copy_chars(char* out, const char* p, std::size_t n, bool upper) {
 
 // The second half of prepare_for_store, for a record that already owns its characters or
 // keeps them inline.
+//
+// Characters that begin with a digit or "-" are read once: in whole-number syntax (an optional
+// "-", then 1 to 9 digits without a leading zero) they become the integer form; digits with at
+// most one "." (a leading zero, ten digits, a fraction) are classified as a number there and
+// then, and so are digits followed by a character no number has there ("2024-01"). Only the
+// rarer forms (blanks, signs, exponents) take the full classification.
 [[gnu::always_inline]] inline void settle_short(Value& v) {
     if ((v.flags & kInteger) || v.length == 0 || v.length > 10) return;
+    if ((v.flags & (kClassified | kWhole)) == kClassified) return;  // known not to be whole
     const char* p = chars_of(v);
+    const std::size_t n = v.length;
     const unsigned char c = static_cast<unsigned char>(p[0]);
     if ((c >= '0' && c <= '9') || c == '-') {
-        std::int32_t x;
-        if (whole_chars(p, v.length, x)) {
-            release(v);
-            v = integer_constant(x);
+        const bool neg = c == '-';
+        std::size_t i = neg;
+        std::uint32_t x = 0;  // may wrap at ten digits, when it is not used
+        unsigned d;
+        while (i < n && (d = static_cast<unsigned char>(p[i]) - static_cast<unsigned>('0')) <= 9) {
+            x = x * 10 + d;
+            ++i;
+        }
+        std::size_t digits = i - neg;
+        if (i == n && digits) {
+            if (digits <= 9 && !(p[neg] == '0' && (digits > 1 || neg))) {
+                const auto whole = static_cast<std::int32_t>(x);
+                release(v);
+                v = integer_constant(neg ? -whole : whole);
+                return;
+            }
+            v.flags |= kNumber | kClassified;
+            return;
+        }
+        if (i < n && p[i] == '.') {
+            const std::size_t frac = ++i;
+            while (i < n && static_cast<unsigned char>(p[i] - '0') <= 9) ++i;
+            digits += i - frac;
+            if (i == n && digits) {
+                v.flags |= kNumber | kClassified;
+                return;
+            }
+        }
+        // Only an exponent or trailing blanks may follow the digits of a number.
+        if (i < n && p[i] != 'e' && p[i] != 'E' && p[i] != ' ') {
+            v.flags |= kClassified;
             return;
         }
     } else if (c != ' ' && c != '+' && c != '.') {
-        if (!(v.flags & kClassified)) v.flags |= kClassified;  // not a number
+        v.flags |= kClassified;  // not a number
         return;
     }
     classify(v);

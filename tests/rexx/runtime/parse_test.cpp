@@ -20,6 +20,14 @@ class ParseTest : public PoolTest {
         ValueHolder hold(v);
         parse_string(&top_, tmpl(words), hold.get(), upper);
     }
+    // The same through the entry that takes the template as a value and checks its structure
+    // (a running program's templates were checked when it was verified).
+    void parse_checked(const std::string& text, const std::vector<std::uint16_t>& words) {
+        Value v = make_value(text.data(), text.size(), true);
+        ValueHolder hold(v);
+        const std::uint16_t t = tmpl(words);
+        parse_template(&top_, prog_->literals[t], hold.get(), false);
+    }
     // Shorthands for the pattern kinds.
     static constexpr std::uint16_t kStr = kPatternString, kStrVar = kPatternStringVar,
                                    kAbs = kPatternAbsolute, kFwd = kPatternForward,
@@ -346,11 +354,12 @@ TEST_F(ParseTest, SeveralTemplatesAndArguments) {
 
 TEST_F(ParseTest, MalformedTemplateLiteralsRaise38) {
     std::uint16_t x = sym("X");
-    EXPECT_REXX_ERROR(parse("a", {kEnd, 0, 2, x}), 38);      // fewer targets than counted
-    EXPECT_REXX_ERROR(parse("a", {kStr, lit("a"), 0}), 38);  // no end group
-    EXPECT_REXX_ERROR(parse("a", {0, 0, 0}), 38);
-    EXPECT_REXX_ERROR(parse("a", {13, 0, 0}), 38);
-    EXPECT_REXX_ERROR(parse("a", {}), 38);
+    EXPECT_REXX_ERROR(parse_checked("a", {kEnd, 0, 2, x}), 38);      // fewer targets than counted
+    EXPECT_REXX_ERROR(parse_checked("a", {kStr, lit("a"), 0}), 38);  // no end group
+    EXPECT_REXX_ERROR(parse_checked("a", {0, 0, 0}), 38);
+    EXPECT_REXX_ERROR(parse_checked("a", {13, 0, 0}), 38);
+    EXPECT_REXX_ERROR(parse_checked("a", {}), 38);
+    EXPECT_REXX_ERROR(parse("a", {13, 0, 0}), 38);  // an unknown kind, even unchecked
 }
 
 }  // namespace

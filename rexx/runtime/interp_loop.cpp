@@ -84,6 +84,9 @@ inline void replace_top1(Interp& in, Value result) {
     in.sp[0] = result;
 }
 
+// The code of LENGTH in the built-in function table.
+constexpr std::uint32_t kBuiltinLength = 33;
+
 // 32-bit fast paths are exact only when a 9-digit result needs no rounding.
 inline bool plain_integers(const Interp& in, const Value& l, const Value& r) {
     return (l.flags & r.flags & kInteger) && in.act->numeric.digits >= 9;
@@ -144,6 +147,18 @@ inline bool compare_fast(const Interp& in, Value*& sp) {
     // The strict orderings compare characters, which integers do not order alike.
     constexpr bool kIntegerRule =
         Op != kCmpStrictGt && Op != kCmpStrictLt && Op != kCmpStrictGe && Op != kCmpStrictLe;
+    if constexpr (Op == kCmpStrictEq || Op == kCmpStrictNe) {
+        // Two strings are strictly equal when their characters are; no number is involved.
+        if (!((l.flags | r.flags) & (kInteger | kAbsent))) {
+            const bool same =
+                l.length == r.length && std::memcmp(chars_of(l), chars_of(r), l.length) == 0;
+            release(sp[0]);
+            release(sp[1]);
+            ++sp;
+            sp[0] = integer_constant(same == (Op == kCmpStrictEq));
+            return true;
+        }
+    }
     if (!kIntegerRule || !(l.flags & r.flags & kInteger) || in.act->numeric.fuzz != 0 ||
         in.act->numeric.digits < 9)
         return false;
@@ -912,6 +927,15 @@ op_18 : {
     goto cold_end;
 }
 op_19 : {
+    // LENGTH of a string, the commonest call of all, is answered here without the dispatcher;
+    // an integer argument has no characters yet and goes the long way.
+    if (ip[1] == 1 && u24_at(ip + 2) == kBuiltinLength && !(sp->flags & (kInteger | kAbsent))) {
+        const auto n = static_cast<std::int32_t>(sp->length);
+        release(*sp);
+        *sp = integer_constant(n);
+        ip += 5;
+        KETRA_NEXT();
+    }
     // A built-in function: the commonest call, so its arguments are popped and its result
     // pushed here, on the locals.
     sync();

@@ -16,12 +16,6 @@ namespace {
 
 constexpr int kLocConcat = 321;
 
-// False for a record already known not to be a whole number (a computed fraction, say), which
-// then skips the integer test.
-inline bool may_be_whole(const Value& v) {
-    return (v.flags & (kInteger | kWhole)) || !(v.flags & kClassified);
-}
-
 bool in_range(std::int64_t v) {
     return v >= -kMaxInteger && v <= kMaxInteger;
 }
@@ -188,13 +182,36 @@ int compare_bytes(std::string_view a, std::string_view b) {
     return a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);
 }
 
+// The value of an operand written as a whole number of at most 9 significant digits. Unlike
+// small_integer it reads leading zeros ("09" is 9): an operator's result depends only on the
+// operands' values, so such an operand may take the 32-bit path too.
+bool whole_operand(const Value& v, std::int32_t& out) {
+    if (small_integer(v, out)) return true;
+    if ((v.flags & (kInteger | kAbsent)) || v.length > 10) return false;
+    if ((v.flags & kClassified) && !(v.flags & kNumber)) return false;
+    const char* p = chars_of(v);
+    const char* const end = p + v.length;
+    const bool neg = p != end && *p == '-';
+    if (neg) ++p;
+    if (end - p < 2 || *p != '0') return false;  // small_integer has read the rest
+    while (end - p > 1 && *p == '0') ++p;
+    if (end - p > 9) return false;
+    std::int32_t r = 0;
+    for (; p != end; ++p) {
+        const unsigned d = static_cast<unsigned char>(*p) - '0';
+        if (d > 9) return false;
+        r = r * 10 + static_cast<std::int32_t>(d);
+    }
+    out = neg ? -r : r;
+    return true;
+}
+
 }  // namespace
 
 Value arith(const Value& l, const Value& r, int op, const Numeric& n) {
     if (op < kOpAdd || op > kOpSign) internal_error(320);
     std::int32_t x, y = 0;
-    if (n.digits >= 9 && may_be_whole(l) && small_integer(l, x) &&
-        (op >= kOpPlus || (may_be_whole(r) && small_integer(r, y)))) {
+    if (n.digits >= 9 && whole_operand(l, x) && (op >= kOpPlus || whole_operand(r, y))) {
         Value out;
         if (fast_arith(x, y, op, out)) return out;
     }

@@ -224,7 +224,10 @@ void append_piece(Value* slot, std::string_view piece, bool blank) {
 bool append_in_place(Interp& in, bool blank) {
     Value& l = in.sp[1];
     Value& r = in.sp[0];
-    if (l.flags & (kInteger | kAbsent)) return false;
+    // Only a long left operand borrowed from a variable can be that variable's buffer; a short
+    // one gains nothing from growing in place, so neither is worth reading the clause for.
+    if ((l.flags & (kInteger | kAbsent | kBorrowed)) != kBorrowed || l.length <= kInlineMax)
+        return false;
     struct Piece {
         std::uint8_t op;
         std::uint16_t index;

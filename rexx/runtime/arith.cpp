@@ -186,14 +186,18 @@ int compare_bytes(std::string_view a, std::string_view b) {
 // small_integer it reads leading zeros ("09" is 9): an operator's result depends only on the
 // operands' values, so such an operand may take the 32-bit path too.
 bool whole_operand(const Value& v, std::int32_t& out) {
-    if (small_integer(v, out)) return true;
-    if ((v.flags & (kInteger | kAbsent)) || v.length > 10) return false;
-    if ((v.flags & kClassified) && !(v.flags & kNumber)) return false;
+    if (v.flags & kInteger) {
+        out = v.data.integer;
+        return true;
+    }
+    if ((v.flags & kAbsent) || v.length == 0 || v.length > 10) return false;
     const char* p = chars_of(v);
     const char* const end = p + v.length;
-    const bool neg = p != end && *p == '-';
-    if (neg) ++p;
-    if (end - p < 2 || *p != '0') return false;  // small_integer has read the rest
+    const bool neg = *p == '-';
+    if (neg && ++p == end) return false;
+    // A classified number that is not in integer syntax can still be one with leading zeros.
+    if ((v.flags & kClassified) && (!(v.flags & kNumber) || (!(v.flags & kWhole) && *p != '0')))
+        return false;
     while (end - p > 1 && *p == '0') ++p;
     if (end - p > 9) return false;
     std::int32_t r = 0;

@@ -333,18 +333,10 @@ constexpr std::uint8_t kSpecPositive = kBifNonNegative | kBifNonZero;
                    reinterpret_cast<const std::uint8_t*>(row.spec));
 }
 
-// Classifies a result. A string that does not begin with a blank, a sign, a period or a digit
-// is no number, and most results of the string functions are such strings: their first
-// character settles it.
+// Classifies a result; most results of the string functions are text, settled by their first
+// character.
 inline void classify_result(Value& v) {
-    if (v.flags & kClassified) return;
-    const char* p = chars_of(v);
-    const auto first = static_cast<unsigned char>(v.length ? p[0] : 'x');
-    if (first != ' ' && static_cast<unsigned char>(first - '+') > '9' - '+') {
-        v.flags |= kClassified;
-        return;
-    }
-    v.flags |= classify_chars(p, v.length);
+    if (!(v.flags & kClassified)) v.flags |= classify_text(chars_of(v), v.length);
 }
 
 }  // namespace

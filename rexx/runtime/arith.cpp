@@ -306,7 +306,7 @@ Value concat(const Value& l, const Value& r, bool blank) {
     if (!a.empty()) std::memcpy(out, a.data(), a.size());
     if (blank) out[a.size()] = ' ';
     if (!b.empty()) std::memcpy(out + a.size() + (blank ? 1 : 0), b.data(), b.size());
-    v.flags |= classify_chars(out, len);
+    v.flags |= classify_text(out, len);
     return v;
 }
 

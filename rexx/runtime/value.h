@@ -160,6 +160,13 @@ void to_integer_form(Value& v);
 
 // kWhole | kNumber | kClassified, kNumber | kClassified, or kClassified for these characters.
 std::uint8_t classify_chars(const char* p, std::size_t n);
+// The same, settled by the first character when no number can begin with it (a blank, a sign,
+// a period or a digit can): most text is settled so without the call.
+inline std::uint8_t classify_text(const char* p, std::size_t n) {
+    const auto first = static_cast<unsigned char>(n ? p[0] : 'x');
+    if (first != ' ' && static_cast<unsigned char>(first - '+') > '9' - '+') return kClassified;
+    return classify_chars(p, n);
+}
 // The classification bits of v, computed when v is not yet classified (v itself is unchanged).
 inline std::uint8_t classification(const Value& v) {
     if (v.flags & kClassified) return v.flags & (kWhole | kNumber | kClassified);

@@ -285,6 +285,29 @@ bool append_in_place(Interp& in, bool blank) {
 // True when the append in place took the assignment too, ending the clause.
 bool op_concat(Interp& in, bool blank) {
     if (append_in_place(in, blank)) return true;
+    // A long left operand that the stack owns (an earlier result of this expression) takes the
+    // right one in its own buffer when there is room, as "a b c" builds its second join.
+    Value& l = in.sp[1];
+    const Value& r = in.sp[0];
+    if ((l.flags & (kOwned | kInteger)) == kOwned && l.length > kInlineMax &&
+        ((r.flags & kInteger) || r.length <= kInlineMax || r.data.ptr != l.data.ptr)) {
+        NumberBuffer nb;
+        const std::string_view piece = view_of(r, nb);
+        const std::size_t len = l.length + (blank ? 1 : 0) + piece.size();
+        if (len <= owned_room(l)) {
+            char* out = const_cast<char*>(l.data.ptr);
+            char* p = out + l.length;
+            if (blank) *p++ = ' ';
+            if (!piece.empty()) std::memcpy(p, piece.data(), piece.size());
+            out[len] = '\0';
+            l.length = static_cast<std::uint32_t>(len);
+            l.flags = static_cast<std::uint8_t>(kOwned | classify_text(out, len));
+            release(in.sp[0]);
+            ++in.sp;
+            in.pc += 1;
+            return false;
+        }
+    }
     replace_top2(in, concat(in.sp[1], in.sp[0], blank));
     in.pc += 1;
     return false;

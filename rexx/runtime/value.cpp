@@ -209,6 +209,10 @@ void release_buffer(const Value& v) {
     release(p);
 }
 
+std::size_t owned_room(const Value& v) {
+    return malloc_usable_size(const_cast<char*>(v.data.ptr)) - 1;
+}
+
 Value copy_value(const Value& v) {
     Value c = v;
     if (!(v.flags & kInteger) && v.length > kInlineMax) {

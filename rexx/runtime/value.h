@@ -102,6 +102,8 @@ char* start_string(Value& v, std::size_t n);
 void shorten(Value& v, std::size_t n);
 // Frees the owned buffer of v (which has one).
 void release_buffer(const Value& v);
+// How many characters v's owned buffer holds without growing (its terminating NUL aside).
+std::size_t owned_room(const Value& v);
 // Frees an owned buffer and leaves v as the empty string.
 inline void release(Value& v) {
     if ((v.flags & kOwned) && v.length > kInlineMax) release_buffer(v);

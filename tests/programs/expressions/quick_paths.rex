@@ -28,3 +28,6 @@ t = t || '!'
 say 'append.1' s length(s) t u
 w = 'free'; x = 'text'; y = 'number'
 say 'append.2' length(w x y) length(w || x || y) (w x y == 'free text number')
+a = copies('x', 9)
+say 'join.1' (a 'b' || 'c' (1+2) (1/3)) length(a a a a a a a a a a) (a || a == copies(a, 2))
+say 'join.2' ((1/3) || 1) + 1 ((2/3) || '') + 1 (1/3 || 'x' || 2/3) a

@@ -182,6 +182,17 @@ int compare_bytes(std::string_view a, std::string_view b) {
     return a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);
 }
 
+// False for a record already known not to be a whole number (a computed fraction, say), which
+// then skips the integer test.
+inline bool may_be_whole(const Value& v) {
+    if ((v.flags & (kInteger | kWhole)) || !(v.flags & kClassified)) return true;
+    if ((v.flags & (kNumber | kScanned)) != kNumber || v.length > 10) return false;
+    // A number in integer syntax but for its leading zeros ("09") is classified as a number only.
+    const char* p = chars_of(v);
+    if (*p == '-') ++p;
+    return p[0] == '0' && static_cast<unsigned char>(p[1] - '0') <= 9;
+}
+
 // The value of an operand written as a whole number of at most 9 significant digits. Unlike
 // small_integer it reads leading zeros ("09" is 9): an operator's result depends only on the
 // operands' values, so such an operand may take the 32-bit path too.
@@ -215,7 +226,8 @@ bool whole_operand(const Value& v, std::int32_t& out) {
 Value arith(const Value& l, const Value& r, int op, const Numeric& n) {
     if (op < kOpAdd || op > kOpSign) internal_error(320);
     std::int32_t x, y = 0;
-    if (n.digits >= 9 && whole_operand(l, x) && (op >= kOpPlus || whole_operand(r, y))) {
+    if (n.digits >= 9 && may_be_whole(l) && whole_operand(l, x) &&
+        (op >= kOpPlus || (may_be_whole(r) && whole_operand(r, y)))) {
         Value out;
         if (fast_arith(x, y, op, out)) return out;
     }

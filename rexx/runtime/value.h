@@ -164,9 +164,13 @@ void to_integer_form(Value& v);
 std::uint8_t classify_chars(const char* p, std::size_t n);
 // The same, settled by the first character when no number can begin with it (a blank, a sign,
 // a period or a digit can): most text is settled so without the call.
+// A number may begin with a blank, a sign, a period or a digit; the test lets "," and "/" by,
+// which is only a little slower for them.
+inline bool may_begin_number(unsigned char c) {
+    return c == ' ' || static_cast<unsigned char>(c - '+') <= '9' - '+';
+}
 inline std::uint8_t classify_text(const char* p, std::size_t n) {
-    const auto first = static_cast<unsigned char>(n ? p[0] : 'x');
-    if (first != ' ' && static_cast<unsigned char>(first - '+') > '9' - '+') return kClassified;
+    if (!n || !may_begin_number(static_cast<unsigned char>(p[0]))) return kClassified;
     return classify_chars(p, n);
 }
 // The classification bits of v, computed when v is not yet classified (v itself is unchanged).

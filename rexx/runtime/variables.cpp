@@ -666,7 +666,7 @@ inline void copy_chars(char* out, const char* p, std::size_t n, bool upper) {
             v.flags |= kClassified;
             return;
         }
-    } else if (c != ' ' && c != '+' && c != '.') {
+    } else if (!may_begin_number(c)) {
         v.flags |= kClassified;  // not a number
         return;
     }

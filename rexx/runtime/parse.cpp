@@ -1,11 +1,18 @@
 // Running PARSE templates: the groups of a template literal matched against a string with the
 // cursor, the pattern position and the piece end, word splitting among the targets, and PARSE
 // ARG with several comma-separated templates. The template encoding is described in parse.h.
+//
+// A template literal is first prepared into steps (pattern characters copied out, positions
+// converted and limited, the targets that take a piece counted, the literal's faults turned
+// into steps that raise at the point where the run meets them). The running program's
+// templates are prepared once and kept beside the program; one given as a value is prepared
+// for its run only.
 #include "rexx/runtime/parse.h"
 
 #include <bit>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 
 #include "rexx/host/error.h"
 #include "rexx/host/session.h"
@@ -16,17 +23,60 @@
 
 namespace ketra {
 
+// One group of a prepared template.
+struct ParseStep {
+    std::uint8_t kind;   // StepKind
+    std::uint8_t how;    // positions: PositionHow; a failing step: the error number
+    std::uint8_t flags;  // StepFlag
+    std::uint8_t unused;
+    std::uint16_t count;    // targets of the group
+    std::uint16_t words;    // targets that take a piece: up to the last one that is not "."
+    std::uint32_t targets;  // the group's first target in ParsePlans::targets
+    std::uint32_t operand;  // position; symbol of a variable operand; offset of the pattern
+    std::uint32_t length;   // length of a string pattern
+};
+
+struct ParsePlans {
+    struct Entry {
+        std::uint32_t first;  // first step + 1; 0 when not prepared
+        std::uint32_t text;   // the template literal's bytes in chars
+        std::uint32_t size;
+    };
+    RexxVector<Entry> at;  // by template literal
+    RexxVector<ParseStep> steps;
+    RexxVector<std::uint16_t> targets;
+    RexxVector<char> chars;  // string patterns and the template literals' bytes
+};
+
+void ParsePlansDeleter::operator()(ParsePlans* plans) const {
+    std::default_delete<ParsePlans>()(plans);
+}
+
 namespace {
+
+enum StepKind : std::uint8_t {
+    kStepString,       // operand: offset of the pattern characters
+    kStepStringVar,    // operand: symbol
+    kStepPosition,     // operand: the position, limited
+    kStepPositionVar,  // operand: symbol
+    kStepEnd,
+    kStepFail,  // raises error `how` once the pieces before it are stored
+};
+enum PositionHow : std::uint8_t { kAbsolute, kForward, kBackward };
+enum StepFlag : std::uint8_t {
+    kStepEnds = 1,       // an end step
+    kStepLast = 2,       // an end step of the literal's last comma-separated template
+    kStepTruncated = 4,  // the literal ends among the group's targets: 38 after the pattern
+};
+
+// Plans that grow past this many steps (INTERPRET making ever new templates) start afresh.
+constexpr std::size_t kMaxPlanSteps = 1 << 16;
 
 struct Words {
     const std::uint8_t* at;
     const std::uint8_t* end;  // after the last whole 16-bit word
     bool done() const { return at >= end; }
-    // Makes sure k more words follow: a template literal cut short raises 38.
-    void need(std::size_t k) const {
-        if (static_cast<std::size_t>(end - at) < 2 * k) error(38);
-    }
-    // The next word; need() has vouched for it.
+    bool has(std::size_t k) const { return static_cast<std::size_t>(end - at) >= 2 * k; }
     std::uint16_t take() {
         std::uint16_t w = static_cast<std::uint16_t>(at[0] | (at[1] << 8));
         at += 2;
@@ -38,6 +88,148 @@ Words words_of(const Value& tmpl) {
     if (is_integer_form(tmpl) || is_absent(tmpl)) error(38);
     const auto* p = reinterpret_cast<const std::uint8_t*>(chars_of(tmpl));
     return Words{p, p + 2 * (tmpl.length / 2)};
+}
+
+std::uint32_t limited_position(std::int32_t n) {
+    return static_cast<std::size_t>(n) > kParsePositionLimit - 1
+               ? static_cast<std::uint32_t>(kParsePositionLimit)
+               : static_cast<std::uint32_t>(n);
+}
+
+// Prepares template literal `tmpl` of `program` into plans; returns its first step. A literal
+// that is cut short, holds an unknown kind or names a literal or symbol the program lacks gets a
+// step raising 38 where the run meets the fault; a position literal that is not a whole number
+// of at least 0 one raising 26. Nothing after such a step is prepared.
+std::uint32_t prepare(ParsePlans& plans, const Program& program, const Value& tmpl) {
+    Words w = words_of(tmpl);
+    const auto first = static_cast<std::uint32_t>(plans.steps.size());
+    auto fail = [&](int code) {
+        ParseStep f{};
+        f.kind = kStepFail;
+        f.how = static_cast<std::uint8_t>(code);
+        plans.steps.push_back(f);
+        return first;
+    };
+    for (;;) {
+        if (!w.has(3)) return fail(38);
+        ParseStep st{};
+        const std::uint16_t kind = w.take();
+        const std::uint16_t value = w.take();
+        st.count = w.take();
+        const bool literal_ok = value < program.literals.size();
+        const bool symbol_ok = value < program.symbols.size();
+        switch (kind) {
+            case kPatternEnd:
+                st.kind = kStepEnd;
+                st.flags = kStepEnds;
+                break;
+            case kPatternString: {
+                if (!literal_ok) return fail(38);
+                NumberBuffer b;
+                const std::string_view pat = view_of(program.literals[value], b);
+                st.kind = kStepString;
+                st.operand = static_cast<std::uint32_t>(plans.chars.size());
+                st.length = static_cast<std::uint32_t>(pat.size());
+                plans.chars.insert(plans.chars.end(), pat.begin(), pat.end());
+                break;
+            }
+            case kPatternStringVar:
+                if (!symbol_ok) return fail(38);
+                st.kind = kStepStringVar;
+                st.operand = value;
+                break;
+            case kPatternAbsolute:
+            case kPatternForward:
+            case kPatternBackward: {
+                if (!literal_ok) return fail(38);
+                std::int32_t n;
+                if (!try_whole_number(program.literals[value], n) || n < 0) return fail(26);
+                st.kind = kStepPosition;
+                st.how = static_cast<std::uint8_t>(kind - kPatternAbsolute);
+                st.operand = limited_position(n);
+                break;
+            }
+            case kPatternAbsoluteVar:
+            case kPatternForwardVar:
+            case kPatternBackwardVar:
+                if (!symbol_ok) return fail(38);
+                st.kind = kStepPositionVar;
+                st.how = static_cast<std::uint8_t>(kind - kPatternAbsoluteVar);
+                st.operand = value;
+                break;
+            case kPatternAbsoluteNumber:
+            case kPatternForwardNumber:
+            case kPatternBackwardNumber:
+                st.kind = kStepPosition;
+                st.how = static_cast<std::uint8_t>(kind - kPatternAbsoluteNumber);
+                st.operand = value;
+                break;
+            default:
+                return fail(38);
+        }
+        st.targets = static_cast<std::uint32_t>(plans.targets.size());
+        if (!w.has(st.count)) {
+            st.flags = kStepTruncated;
+            plans.steps.push_back(st);
+            return first;
+        }
+        for (std::uint16_t t = 0; t < st.count; ++t) {
+            const std::uint16_t sym = w.take();
+            if (sym != kPlaceholderTarget && sym >= program.symbols.size())
+                st.flags = kStepTruncated;
+            plans.targets.push_back(sym);
+            if (sym != kPlaceholderTarget) st.words = static_cast<std::uint16_t>(t + 1);
+        }
+        if (st.flags & kStepTruncated) st.words = 0;
+        plans.steps.push_back(st);
+        if (st.flags & kStepTruncated) return first;
+        if (st.kind == kStepEnd && w.done()) {
+            plans.steps.back().flags |= kStepLast;
+            return first;
+        }
+    }
+}
+
+// Prepares the running program's template literal `index` (again, when a kept plan does not
+// hold) and keeps its plan; returns its first step.
+[[gnu::noinline]] const ParseStep* prepare_kept(const Activation* a, Program& program,
+                                                std::uint16_t index) {
+    if (!program.parse_plans) program.parse_plans.reset(std::make_unique<ParsePlans>().release());
+    ParsePlans& plans = *program.parse_plans;
+    const Value& tmpl = program.literals[index];
+    if (index < plans.at.size() && plans.at[index].first) {
+        // Inside INTERPRET: the plan holds while the literal's bytes are those it was made from.
+        const ParsePlans::Entry& e = plans.at[index];
+        if (a->interprets && !is_integer_form(tmpl) && !is_absent(tmpl) && tmpl.length == e.size &&
+            std::memcmp(plans.chars.data() + e.text, chars_of(tmpl), e.size) == 0)
+            return plans.steps.data() + e.first - 1;
+    }
+    if (plans.steps.size() > kMaxPlanSteps) {
+        plans.at.clear();
+        plans.steps.clear();
+        plans.targets.clear();
+        plans.chars.clear();
+    }
+    if (index >= plans.at.size()) plans.at.resize(index + 1, ParsePlans::Entry{0, 0, 0});
+    const std::uint32_t first = prepare(plans, program, tmpl);
+    ParsePlans::Entry& e = plans.at[index];
+    e.first = first + 1;
+    e.text = static_cast<std::uint32_t>(plans.chars.size());
+    e.size = tmpl.length;
+    const char* bytes = chars_of(tmpl);
+    plans.chars.insert(plans.chars.end(), bytes, bytes + tmpl.length);
+    return plans.steps.data() + first;
+}
+
+// The steps of the running program's template literal `index`, prepared on first use. Outside
+// INTERPRET the literal is one of the program's own, which never change, and its kept plan is
+// used as it is; the literals that INTERPRET adds are dropped after it and their indices used
+// again, so there a kept plan is checked against the literal.
+inline const ParseStep* plan_of(const Activation* a, Program& program, std::uint16_t index) {
+    if (const ParsePlans* plans = program.parse_plans.get();
+        plans && !a->interprets && index < plans->at.size() && plans->at[index].first)
+        return plans->steps.data() + plans->at[index].first - 1;
+    return prepare_kept(a, program, index);
 }
 
 inline char upper_char(char c) {
@@ -92,11 +284,6 @@ inline bool same_chars(const char* p, const char* q, std::size_t k) {
 // The string being parsed and the targets waiting to be stored. Pieces are stored in batches:
 // only a variable pattern reads a variable, so everything before one (and before any error) is
 // stored first, and the order of the stores is the template's.
-//
-// A template of a program that runs has been checked already, by the image verifier or as the
-// compiler made it: with kTrusted the lengths of its groups are not checked again (an unknown
-// kind still raises 38); a template given as a value is checked as it is read.
-template <bool kTrusted>
 struct Run {
     Activation* a;
     const Program& program;
@@ -112,10 +299,13 @@ struct Run {
     StorePiece pending[kBatch];
     std::size_t count = 0;
 
-    Run(Activation* act, const char* chars, std::size_t n, bool up)
-        : a(act), program(*g_lib.current->program), s(chars), len(n), upper(up) {}
+    Run(Activation* act, const Program& prog, const char* chars, std::size_t n, bool up)
+        : a(act), program(prog), s(chars), len(n), upper(up) {}
 
     void flush() {
+        if (count) store_pending();
+    }
+    void store_pending() {
         std::size_t done = 0;
         while (done < count) {
             done += var_store_chars(a, pending + done, count - done, upper, guard, kept.get());
@@ -139,29 +329,10 @@ struct Run {
     }
     void assign(std::uint16_t sym, std::size_t from, std::size_t n) {
         if (sym == kPlaceholderTarget) return;
-        if (count == kBatch) flush();
+        if (count == kBatch) store_pending();
         pending[count++] = StorePiece{s + from, static_cast<std::uint32_t>(n), sym};
     }
-    // Checks that k more words follow in the template.
-    void need(const Words& w, std::size_t k) {
-        if (!kTrusted && static_cast<std::size_t>(w.end - w.at) < 2 * k) fail(38);
-    }
 };
-
-// Splits the piece s[i, n) among the count targets that follow in the template.
-template <bool kTrusted>
-void split_words(Run<kTrusted>& run, Words& w, std::size_t count, std::size_t i, std::size_t n) {
-    run.need(w, count);
-    const char* s = run.s;
-    for (std::size_t t = 1; t < count; ++t) {
-        std::uint16_t sym = w.take();
-        while (i < n && s[i] == ' ') ++i;
-        const std::size_t j = find_char(s, i, n, run.len, ' ');
-        run.assign(sym, i, j - i);
-        i = j < n ? j + 1 : j;  // exactly one blank after the word
-    }
-    if (count) run.assign(w.take(), i, n - i);
-}
 
 // The value of a variable operand (NOVALUE when it has no value and the condition is trapped;
 // otherwise its name).
@@ -182,12 +353,15 @@ Value variable_operand(Activation* a, const Program& program, std::uint16_t inde
 
 // A position operand: a whole number of at least 0 (else error 26), limited to
 // kParsePositionLimit.
-template <bool kTrusted>
-std::size_t position_value(Run<kTrusted>& run, const Value& v) {
+std::size_t position_value(Run& run, const Value& v) {
     std::int32_t n;
-    if (!try_whole_number(v, n) || n < 0) run.fail(26);
-    return static_cast<std::size_t>(n) > kParsePositionLimit - 1 ? kParsePositionLimit
-                                                                 : static_cast<std::size_t>(n);
+    if (v.flags & kInteger) {
+        n = v.data.integer;
+    } else if (!try_whole_number(v, n)) {
+        run.fail(26);
+    }
+    if (n < 0) run.fail(26);
+    return limited_position(n);
 }
 
 [[gnu::always_inline]] inline std::size_t find_pattern(const char* s, std::size_t n,
@@ -211,207 +385,201 @@ std::size_t position_value(Run<kTrusted>& run, const Value& v) {
     return std::string_view::npos;
 }
 
-// Runs one comma-separated template (up to and including its kind 9 group) on run's string.
-template <bool kTrusted>
-void run_template(Run<kTrusted>& run, Words& words) {
-    // A local copy stays in registers across the stores; the caller's is brought up to date.
-    Words w = words;
-    struct Sync {
-        Words& to;
-        const Words& from;
-        ~Sync() { to.at = from.at; }
-    } sync{words, w};
+// Runs one comma-separated template, from step st up to and including its end step, on run's
+// string; returns that end step.
+const ParseStep* run_template(Run& run, const ParsePlans& plans, const ParseStep* st) {
+    const char* const pool = plans.chars.data();
+    const std::uint16_t* const targets = plans.targets.data();
     const std::size_t len = run.len;
+    // The string and the next free place of the batch are kept here, where they stay in
+    // registers; a store of the batch may move the string (own_source).
+    const char* s = run.s;
+    StorePiece* out = run.pending;
+    auto put = [&](std::uint16_t sym, std::size_t from, std::size_t n)
+        __attribute__((always_inline)) {
+        if (sym == kPlaceholderTarget) return;
+        if (out == run.pending + Run::kBatch) {
+            run.count = Run::kBatch;
+            run.store_pending();
+            s = run.s;
+            out = run.pending;
+        }
+        *out++ = StorePiece{s + from, static_cast<std::uint32_t>(n), sym};
+    };
+    auto flush = [&]() __attribute__((always_inline)) {
+        run.count = static_cast<std::size_t>(out - run.pending);
+        run.flush();
+        s = run.s;
+        out = run.pending;
+    };
     std::size_t cursor = 0, pattern = 0;
     // A string pattern's characters; a variable operand is held while they are used (until the
     // next variable operand replaces it or the template ends).
     NumberBuffer b;
     ValueHolder op;
-    // Every position is limited to the string; a piece that would start beyond its end runs to
-    // the end of the string. A string pattern keeps every position within the string.
-    std::size_t start, end;
-    auto limit = [&] {
-        if (start > len) start = len;
-        if (end > len) end = len;
-        if (start > end) end = len;
-        if (cursor > len) cursor = len;
-        if (pattern > len) pattern = len;
-    };
-    for (;;) {
-        run.need(w, 3);
-        const std::uint16_t kind = w.take();
-        const std::uint16_t value = w.take();
-        const std::uint16_t count = w.take();
-        start = cursor;
-        end = len;
-        std::size_t position = 0;
-        enum { kString, kAbsolute, kForward, kBackward, kEnd } step;
+    for (;; ++st) {
+        std::size_t start = cursor, end = len;
         std::string_view pat;
-        switch (kind) {
-            case kPatternEnd:
-                step = kEnd;
+        std::size_t position = 0;
+        switch (st->kind) {
+            case kStepString:
+                pat = {pool + st->operand, st->length};
                 break;
-            case kPatternString:
-                pat = view_of(run.program.literals[value], b);
-                step = kString;
-                break;
-            case kPatternStringVar:
-                run.flush();  // the variable may be a target written earlier in this template
-                op = ValueHolder(variable_operand(run.a, run.program, value));
+            case kStepStringVar:
+                flush();  // the variable may be a target written earlier in this template
+                op = ValueHolder(
+                    variable_operand(run.a, run.program, static_cast<std::uint16_t>(st->operand)));
                 pat = view_of(op.get(), b);
-                step = kString;
                 break;
-            case kPatternAbsolute:
-            case kPatternForward:
-            case kPatternBackward:
-                position = position_value(run, run.program.literals[value]);
-                step = kind == kPatternAbsolute  ? kAbsolute
-                       : kind == kPatternForward ? kForward
-                                                 : kBackward;
+            case kStepPosition:
+                position = st->operand;
                 break;
-            case kPatternAbsoluteVar:
-            case kPatternForwardVar:
-            case kPatternBackwardVar:
-                run.flush();
-                op = ValueHolder(variable_operand(run.a, run.program, value));
+            case kStepPositionVar:
+                flush();
+                op = ValueHolder(
+                    variable_operand(run.a, run.program, static_cast<std::uint16_t>(st->operand)));
                 position = position_value(run, op.get());
-                step = kind == kPatternAbsoluteVar  ? kAbsolute
-                       : kind == kPatternForwardVar ? kForward
-                                                    : kBackward;
                 break;
-            case kPatternAbsoluteNumber:
-                position = value;
-                step = kAbsolute;
-                break;
-            case kPatternForwardNumber:
-                position = value;
-                step = kForward;
-                break;
-            case kPatternBackwardNumber:
-                position = value;
-                step = kBackward;
+            case kStepEnd:
                 break;
             default:
-                run.fail(38);
+                flush();
+                error(st->how);
         }
-        switch (step) {
-            case kEnd:
+        if (st->kind <= kStepStringVar) {
+            const std::size_t m = find_pattern(s, len, cursor, pat, run.upper);
+            if (m != std::string_view::npos) {
+                end = pattern = m;
+                cursor = m + pat.size();
+            } else {
                 cursor = pattern = len;
-                break;
-            case kString: {
-                std::size_t m = find_pattern(run.s, len, cursor, pat, run.upper);
-                if (m != std::string_view::npos) {
-                    end = m;
-                    pattern = m;
-                    cursor = m + pat.size();
-                } else {
-                    cursor = pattern = len;
-                }
-                break;
             }
-            case kAbsolute: {
-                std::size_t p = position == 0 ? 0 : position - 1;
-                end = p > pattern ? p : len;
-                pattern = cursor = p;
-                limit();
-                break;
-            }
-            case kForward:
-            case kBackward: {
-                std::size_t np;
-                if (step == kForward) {
+        } else if (st->kind == kStepEnd) {
+            cursor = pattern = len;
+        } else {
+            // Every position is limited to the string; a piece that would start beyond its end
+            // runs to the end of the string. A string pattern keeps every position within the
+            // string.
+            std::size_t np;
+            if (st->how == kAbsolute) {
+                np = position == 0 ? 0 : position - 1;
+            } else {
+                start = pattern;
+                if (st->how == kForward)
                     np = pattern + position > kParsePositionLimit ? kParsePositionLimit
                                                                   : pattern + position;
-                } else {
+                else
                     np = position > pattern ? 0 : pattern - position;
+            }
+            end = np > pattern ? np : len;
+            pattern = cursor = np;
+            if (start > len) start = len;
+            if (end > len) end = len;
+            if (start > end) end = len;
+            if (cursor > len) cursor = pattern = len;
+        }
+        // The piece [start, end) among the group's targets: each but the last takes a word,
+        // the last the rest; those after the last real target are not looked at.
+        if (const std::size_t words = st->words) {
+            const std::uint16_t* tg = targets + st->targets;
+            const std::size_t last = st->count - 1u;
+            std::size_t i = start;
+            for (std::size_t t = 0; t < words; ++t) {
+                if (t == last) {
+                    put(tg[t], i, end - i);
+                    break;
                 }
-                start = pattern;
-                end = np > pattern ? np : len;
-                pattern = cursor = np;
-                limit();
-                break;
+                while (i < end && s[i] == ' ') ++i;
+                const std::size_t j = find_char(s, i, end, len, ' ');
+                put(tg[t], i, j - i);
+                i = j < end ? j + 1 : j;  // exactly one blank after the word
             }
         }
-        split_words(run, w, count, start, end);
-        if (step == kEnd) {
-            run.flush();
-            return;
+        if (st->flags) {
+            flush();
+            if (st->flags & kStepTruncated) error(38);
+            return st;
         }
     }
 }
 
-// Parses one string with the next comma-separated template. A source that borrows a
-// variable's characters is guarded: the template may assign that variable.
-template <bool kTrusted>
-void parse_one(Activation* a, Words& w, const Value& source, bool upper) {
+// Parses one string with the comma-separated template at st; returns its end step. A source
+// that borrows a variable's characters is guarded: the template may assign that variable.
+const ParseStep* parse_one(Activation* a, const Program& program, const ParsePlans& plans,
+                           const ParseStep* st, const Value& source, bool upper) {
     NumberBuffer b;
     std::string_view s;
     // A string given whole to a single target (PARSE UPPER VAR x y, PARSE ARG x) is stored
     // without the run of a template; a whole number keeps its integer form (no characters are
     // made only to be read back).
-    if (w.end - w.at >= 8) {
-        Words head = w;
-        if (head.take() == kPatternEnd && (head.take(), head.take()) == 1) {
-            const std::uint16_t sym = head.take();
-            if (sym == kPlaceholderTarget) {
-                w = head;
-                return;
-            }
-            if (source.flags & kInteger) {
-                w = head;
-                var_store(a, sym, source);
-                return;
-            }
-            s = is_absent(source) ? std::string_view() : view_of(source, b);
-            const StorePiece piece{s.data(), static_cast<std::uint32_t>(s.size()), sym};
-            ValueHolder kept;
-            const char* guard = (source.flags & kBorrowed) ? s.data() : nullptr;
-            // Nothing is stored when a borrowed source meets a target that is not a simple
-            // variable: the template's run copies the characters first.
-            if (var_store_chars(a, &piece, 1, upper, guard, kept.get()) == 1) {
-                w = head;
-                return;
-            }
+    if (st->kind == kStepEnd && st->count == 1 && !(st->flags & kStepTruncated)) {
+        if (!st->words) return st;  // the placeholder
+        const std::uint16_t sym = plans.targets[st->targets];
+        if (source.flags & kInteger) {
+            var_store(a, sym, source);
+            return st;
         }
+        s = is_absent(source) ? std::string_view() : view_of(source, b);
+        const StorePiece piece{s.data(), static_cast<std::uint32_t>(s.size()), sym};
+        ValueHolder kept;
+        const char* guard = (source.flags & kBorrowed) ? s.data() : nullptr;
+        // Nothing is stored when a borrowed source meets a target that is not a simple
+        // variable: the template's run copies the characters first.
+        if (var_store_chars(a, &piece, 1, upper, guard, kept.get()) == 1) return st;
     }
     if (s.data() == nullptr) s = is_absent(source) ? std::string_view() : view_of(source, b);
-    Run<kTrusted> run(a, s.data(), s.size(), upper);
+    Run run(a, program, s.data(), s.size(), upper);
     if (source.flags & kBorrowed) run.guard = s.data();
-    run_template(run, w);
+    return run_template(run, plans, st);
 }
 
-template <bool kTrusted>
-void parse_source(Activation* a, const Value& tmpl, const Value& source, bool upper) {
-    Words w = words_of(tmpl);
-    parse_one<kTrusted>(a, w, source, upper);
-    // Further comma-separated templates parse empty strings.
-    while (!w.done()) parse_one<kTrusted>(a, w, kNullString, upper);
+// Parses `source` with the first template from st; further comma-separated templates parse
+// empty strings.
+void parse_source(Activation* a, const Program& program, const ParsePlans& plans,
+                  const ParseStep* st, const Value& source, bool upper) {
+    st = parse_one(a, program, plans, st, source, upper);
+    while (!(st->flags & kStepLast)) st = parse_one(a, program, plans, st + 1, kNullString, upper);
 }
 
-template <bool kTrusted>
-void parse_argument_list(Activation* a, const Value* args, int argc, const Value& tmpl,
-                         bool upper) {
-    Words w = words_of(tmpl);
-    for (int i = 0; !w.done(); ++i)
-        parse_one<kTrusted>(a, w, i < argc ? args[i] : kNullString, upper);
+// Template k (1-based) parses args[k-1]; an absent argument, or a template beyond argc, parses
+// the empty string.
+void parse_argument_list(Activation* a, const Program& program, const ParsePlans& plans,
+                         const ParseStep* st, const Value* args, int argc, bool upper) {
+    for (int i = 0;; ++i) {
+        st = parse_one(a, program, plans, st, i < argc ? args[i] : kNullString, upper);
+        if (st->flags & kStepLast) return;
+        ++st;
+    }
 }
 
 }  // namespace
 
 void parse_template(Activation* a, const Value& tmpl, const Value& source, bool upper) {
-    parse_source<false>(a, tmpl, source, upper);
+    const Program& program = *g_lib.current->program;
+    ParsePlans plans;
+    const std::uint32_t first = prepare(plans, program, tmpl);
+    parse_source(a, program, plans, plans.steps.data() + first, source, upper);
 }
 
 void parse_arguments(Activation* a, const Value* args, int argc, const Value& tmpl, bool upper) {
-    parse_argument_list<false>(a, args, argc, tmpl, upper);
+    const Program& program = *g_lib.current->program;
+    if (words_of(tmpl).done()) return;  // no template at all: nothing is assigned
+    ParsePlans plans;
+    const std::uint32_t first = prepare(plans, program, tmpl);
+    parse_argument_list(a, program, plans, plans.steps.data() + first, args, argc, upper);
 }
 
 void parse_string(Activation* a, std::uint16_t tmpl, Value& source, bool upper) {
-    parse_source<true>(a, g_lib.current->program->literals[tmpl], source, upper);
+    Program& program = *g_lib.current->program;
+    const ParseStep* st = plan_of(a, program, tmpl);
+    parse_source(a, program, *program.parse_plans, st, source, upper);
 }
 
 void parse_args(Activation* a, std::uint16_t tmpl, bool upper) {
-    parse_argument_list<true>(a, a->args, a->argc, g_lib.current->program->literals[tmpl], upper);
+    Program& program = *g_lib.current->program;
+    if (words_of(program.literals[tmpl]).done()) return;
+    const ParseStep* st = plan_of(a, program, tmpl);
+    parse_argument_list(a, program, *program.parse_plans, st, a->args, a->argc, upper);
 }
 
 }  // namespace ketra

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "rexx/host/memory.h"
@@ -50,6 +51,12 @@ struct StatementEntry {
 // Code offset of the end mark appended to a loaded statement table.
 inline constexpr std::uint32_t kStatementEndMark = 0x7FFFFFFF;
 
+// PARSE templates prepared for running, made and read by rexx/runtime/parse.cpp only.
+struct ParsePlans;
+struct ParsePlansDeleter {
+    void operator()(ParsePlans* plans) const;
+};
+
 struct Program {
     RexxVector<std::uint8_t> code;
     RexxVector<Value> literals;       // owned values; each classified
@@ -58,6 +65,8 @@ struct Program {
     RexxVector<StatementEntry> statements;  // by code offset; may be empty
     std::uint32_t source_lines = 0;
     std::uint8_t flags = 0;           // program flags carried in the image header
+    // Templates prepared the first time they run, by template literal (run time only).
+    std::unique_ptr<ParsePlans, ParsePlansDeleter> parse_plans;
 };
 
 // Releases the values the tables own and empties them.

@@ -25,10 +25,10 @@ namespace ketra {
 
 // One group of a prepared template.
 struct ParseStep {
-    std::uint8_t kind;   // StepKind
-    std::uint8_t how;    // positions: PositionHow; a failing step: the error number
-    std::uint8_t flags;  // StepFlag
-    std::uint8_t unused;
+    std::uint8_t kind;      // StepKind
+    std::uint8_t how;       // positions: PositionHow; a failing step: the error number
+    std::uint8_t flags;     // StepFlag
+    std::uint8_t plain;     // first step of a template with string patterns only (and no fault)
     std::uint16_t count;    // targets of the group
     std::uint16_t words;    // targets that take a piece: up to the last one that is not "."
     std::uint32_t targets;  // the group's first target in ParsePlans::targets
@@ -110,6 +110,7 @@ std::uint32_t prepare(ParsePlans& plans, const Program& program, const Value& tm
         plans.steps.push_back(f);
         return first;
     };
+    std::size_t begins = plans.steps.size();  // the first step of this comma-separated template
     for (;;) {
         if (!w.has(3)) return fail(38);
         ParseStep st{};
@@ -183,7 +184,13 @@ std::uint32_t prepare(ParsePlans& plans, const Program& program, const Value& tm
         if (st.flags & kStepTruncated) st.words = 0;
         plans.steps.push_back(st);
         if (st.flags & kStepTruncated) return first;
-        if (st.kind == kStepEnd && w.done()) {
+        if (st.kind != kStepEnd) continue;
+        bool plain = true;
+        for (std::size_t k = begins; k + 1 < plans.steps.size(); ++k)
+            plain = plain && plans.steps[k].kind == kStepString;
+        plans.steps[begins].plain = plain;
+        begins = plans.steps.size();
+        if (w.done()) {
             plans.steps.back().flags |= kStepLast;
             return first;
         }
@@ -236,15 +243,21 @@ inline char upper_char(char c) {
     return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
 }
 
+// Where eight characters from i on lie within a string of len characters: i < whole_words(len).
+inline std::size_t whole_words(std::size_t len) {
+    return len >= 8 ? len - 7 : 0;
+}
+
 // The first place from i on (before n) holding c, else n. Pieces and the gaps before patterns
 // are mostly short, so eight characters are looked at together, in place, while they lie within
-// the string's `limit` characters.
+// the string (whole = whole_words of its length).
 [[gnu::always_inline]] inline std::size_t find_char(const char* s, std::size_t i, std::size_t n,
-                                                    std::size_t limit, char c) {
+                                                    std::size_t whole, char c) {
     if constexpr (std::endian::native == std::endian::little) {
         constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
         const std::uint64_t spread = kOnes * static_cast<unsigned char>(c);
-        while (i < n && i + 8 <= limit) {
+        const std::size_t stop = n < whole ? n : whole;  // i < n and i + 8 <= the length
+        while (i < stop) {
             std::uint64_t x;
             std::memcpy(&x, s + i, 8);
             x ^= spread;
@@ -365,13 +378,13 @@ std::size_t position_value(Run& run, const Value& v) {
 }
 
 [[gnu::always_inline]] inline std::size_t find_pattern(const char* s, std::size_t n,
-                                                       std::size_t from, std::string_view pat,
-                                                       bool upper) {
+                                                       std::size_t whole, std::size_t from,
+                                                       std::string_view pat, bool upper) {
     if (pat.empty() || pat.size() > n) return std::string_view::npos;
     if (!upper) {
         const std::size_t last = n - pat.size();  // the last place the pattern fits
         for (std::size_t m = from; m <= last; ++m) {
-            m = find_char(s, m, last + 1, n, pat[0]);
+            m = find_char(s, m, last + 1, whole, pat[0]);
             if (m > last) break;
             if (pat.size() == 1 || same_chars(s + m, pat.data(), pat.size())) return m;
         }
@@ -385,12 +398,39 @@ std::size_t position_value(Run& run, const Value& v) {
     return std::string_view::npos;
 }
 
+// Splits the piece s[start, end) among the targets of step st: each but the last takes a word,
+// the last the rest; those after the last real target are not looked at. put(sym, from, n)
+// takes each piece.
+template <class Put>
+[[gnu::always_inline]] inline void split_piece(const char*& s, std::size_t whole, std::size_t start,
+                                               std::size_t end, const ParseStep& st,
+                                               const std::uint16_t* targets, Put& put) {
+    if (!st.words) return;
+    const std::uint16_t* t = targets + st.targets;
+    const std::uint16_t* const stop = t + st.words;
+    const std::uint16_t* const rest = t + st.count - 1;  // the target of the rest
+    std::size_t i = start;
+    for (; t != stop; ++t) {
+        if (t == rest) {
+            put(*t, i, end - i);
+            return;
+        }
+        while (i < end && s[i] == ' ') ++i;
+        const std::size_t j = find_char(s, i, end, whole, ' ');
+        put(*t, i, j - i);
+        i = j < end ? j + 1 : j;  // exactly one blank after the word
+    }
+}
+
 // Runs one comma-separated template, from step st up to and including its end step, on run's
-// string; returns that end step.
+// string; returns that end step. kPlain: the template has string patterns only, and the run
+// needs neither positions nor variables.
+template <bool kPlain>
 const ParseStep* run_template(Run& run, const ParsePlans& plans, const ParseStep* st) {
     const char* const pool = plans.chars.data();
     const std::uint16_t* const targets = plans.targets.data();
     const std::size_t len = run.len;
+    const std::size_t whole = whole_words(len);
     // The string and the next free place of the batch are kept here, where they stay in
     // registers; a store of the batch may move the string (own_source).
     const char* s = run.s;
@@ -419,6 +459,26 @@ const ParseStep* run_template(Run& run, const ParsePlans& plans, const ParseStep
     ValueHolder op;
     for (;; ++st) {
         std::size_t start = cursor, end = len;
+        if constexpr (kPlain) {
+            if (st->kind == kStepString) {
+                const std::string_view pat{pool + st->operand, st->length};
+                const std::size_t m = find_pattern(s, len, whole, cursor, pat, run.upper);
+                if (m != std::string_view::npos) {
+                    end = m;
+                    cursor = m + pat.size();
+                } else {
+                    cursor = len;
+                }
+            } else {
+                cursor = len;
+            }
+            split_piece(s, whole, start, end, *st, targets, put);
+            if (st->flags) {
+                flush();
+                return st;
+            }
+            continue;
+        }
         std::string_view pat;
         std::size_t position = 0;
         switch (st->kind) {
@@ -447,7 +507,7 @@ const ParseStep* run_template(Run& run, const ParsePlans& plans, const ParseStep
                 error(st->how);
         }
         if (st->kind <= kStepStringVar) {
-            const std::size_t m = find_pattern(s, len, cursor, pat, run.upper);
+            const std::size_t m = find_pattern(s, len, whole, cursor, pat, run.upper);
             if (m != std::string_view::npos) {
                 end = pattern = m;
                 cursor = m + pat.size();
@@ -480,21 +540,7 @@ const ParseStep* run_template(Run& run, const ParsePlans& plans, const ParseStep
         }
         // The piece [start, end) among the group's targets: each but the last takes a word,
         // the last the rest; those after the last real target are not looked at.
-        if (const std::size_t words = st->words) {
-            const std::uint16_t* tg = targets + st->targets;
-            const std::size_t last = st->count - 1u;
-            std::size_t i = start;
-            for (std::size_t t = 0; t < words; ++t) {
-                if (t == last) {
-                    put(tg[t], i, end - i);
-                    break;
-                }
-                while (i < end && s[i] == ' ') ++i;
-                const std::size_t j = find_char(s, i, end, len, ' ');
-                put(tg[t], i, j - i);
-                i = j < end ? j + 1 : j;  // exactly one blank after the word
-            }
-        }
+        split_piece(s, whole, start, end, *st, targets, put);
         if (st->flags) {
             flush();
             if (st->flags & kStepTruncated) error(38);
@@ -530,7 +576,7 @@ const ParseStep* parse_one(Activation* a, const Program& program, const ParsePla
     if (s.data() == nullptr) s = is_absent(source) ? std::string_view() : view_of(source, b);
     Run run(a, program, s.data(), s.size(), upper);
     if (source.flags & kBorrowed) run.guard = s.data();
-    return run_template(run, plans, st);
+    return st->plain ? run_template<true>(run, plans, st) : run_template<false>(run, plans, st);
 }
 
 // Parses `source` with the first template from st; further comma-separated templates parse

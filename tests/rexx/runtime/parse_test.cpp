@@ -3,6 +3,7 @@
 // UPPER, variable patterns, several comma-separated templates, PARSE ARG, malformed literals.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -360,6 +361,49 @@ TEST_F(ParseTest, MalformedTemplateLiteralsRaise38) {
     EXPECT_REXX_ERROR(parse_checked("a", {13, 0, 0}), 38);
     EXPECT_REXX_ERROR(parse_checked("a", {}), 38);
     EXPECT_REXX_ERROR(parse("a", {13, 0, 0}), 38);  // an unknown kind, even unchecked
+}
+
+TEST_F(ParseTest, FaultsAreMetWhereTheRunReachesThem) {
+    std::uint16_t x = sym("X"), y = sym("Y");
+    set("Y", "old");
+    // A literal or symbol the program lacks raises 38 once the targets before it are stored.
+    EXPECT_REXX_ERROR(parse_checked("ab", {kAbsNum, 2, 1, x, kStr, 60000, 1, y, kEnd, 0, 0}), 38);
+    EXPECT_EQ(get("X"), "a");
+    EXPECT_EQ(get("Y"), "old");
+    EXPECT_REXX_ERROR(parse_checked("ab", {kEnd, 0, 1, 60000}), 38);
+    EXPECT_REXX_ERROR(parse_checked("ab", {kEnd, 0, 2, y, 60000}), 38);
+    EXPECT_EQ(get("Y"), "old");
+    // A position literal that is not a whole number: 26, every time the template runs.
+    const std::uint16_t t = tmpl({kAbsNum, 2, 1, x, kAbs, lit("1.5"), 1, y, kEnd, 0, 0});
+    for (const char* text : {"abc", "xyz"}) {
+        Value v = make_value(text, 3, true);
+        ValueHolder hold(v);
+        EXPECT_REXX_ERROR(parse_string(&top_, t, hold.get(), false), 26);
+        EXPECT_EQ(get("X"), std::string(text, 1));
+        EXPECT_EQ(get("Y"), "old");
+    }
+    // ARG with a template literal of no groups assigns nothing.
+    top_.argc = 0;
+    parse_args(&top_, tmpl({}), false);
+    EXPECT_EQ(get("Y"), "old");
+}
+
+TEST_F(ParseTest, AKeptTemplateRunsOnEveryString) {
+    std::uint16_t k = sym("K"), v = sym("V"), r = sym("R");
+    const std::uint16_t t = tmpl({kStr, lit("="), 1, k, kEnd, 0, 2, v, r});
+    const char* texts[] = {"a=1 2 3", "no pattern", "=x", "long key=long value and more"};
+    const char* want[][3] = {{"a", "1", "2 3"},
+                             {"no pattern", "", ""},
+                             {"", "x", ""},
+                             {"long key", "long", "value and more"}};
+    for (int i = 0; i < 4; ++i) {
+        Value s = make_value(texts[i], std::strlen(texts[i]), true);
+        ValueHolder hold(s);
+        parse_string(&top_, t, hold.get(), false);
+        EXPECT_EQ(get("K"), want[i][0]) << texts[i];
+        EXPECT_EQ(get("V"), want[i][1]) << texts[i];
+        EXPECT_EQ(get("R"), want[i][2]) << texts[i];
+    }
 }
 
 }  // namespace

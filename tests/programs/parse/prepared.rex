@@ -1,0 +1,45 @@
+/* A PARSE clause run again and again: INTERPRET making templates of different shapes at the
+   same place, many targets at once, targets that replace the parsed variable, and faults met
+   after earlier targets were stored */
+texts = "a '-' b|a b c|'=' a|1 a 3 b|a (d) b"
+s = 'xy-zw=v 9'
+d = 'w'
+do k = 1 to 5
+  parse var texts t '|' texts
+  a = '?'; b = '?'; c = '?'
+  interpret 'parse var s' t
+  say k '[' || a || '][' || b || '][' || c || ']'
+end
+/* the same clause with other data each time, and through a routine from two scopes */
+do k = 1 to 3
+  l = 'key' || k || '=val' || k 'more words'
+  parse var l key '=' val rest
+  say key val '[' || rest || ']'
+end
+call twice 'p q r'
+call twice 's t'
+/* more targets than one batch holds, the parsed variable among them */
+w = ''
+do k = 1 to 40
+  w = w 'w' || k
+end
+w = strip(w)
+parse var w v1 v2 v3 v4 v5 v6 v7 v8 v9 v10 v11 v12 v13 v14 v15 v16 v17 v18 v19 v20,
+  w v22 v23 v24 v25 v26 v27 v28 v29 v30 v31 v32 v33 v34 v35 v36 v37 v38 v39 v40
+say v1 v20 '[' || w || ']' v22 v33 v40
+line = 'alpha=one beta=two gamma=three delta=four'
+parse var line 'alpha=' line . 'beta=' b2 . 'gamma=' g . 'delta=' dl
+say line b2 g dl
+/* a position that is not a whole number stops the clause after the targets before it */
+signal on syntax name bad
+x = 'old'; y = 'old'
+parse value 'abcdef' with x 3 y =1.5 z
+say 'not reached'
+bad:
+say 'error' rc x y
+exit
+
+twice: procedure
+  parse arg first rest
+  say first '[' || rest || ']'
+  return

@@ -13,6 +13,9 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "rexx/host/error.h"
 #include "rexx/host/session.h"
@@ -243,21 +246,42 @@ inline char upper_char(char c) {
     return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
 }
 
-// Where eight characters from i on lie within a string of len characters: i < whole_words(len).
-inline std::size_t whole_words(std::size_t len) {
-    return len >= 8 ? len - 7 : 0;
-}
-
-// The first place from i on (before n) holding c, else n. Pieces and the gaps before patterns
-// are mostly short, so eight characters are looked at together, in place, while they lie within
-// the string (whole = whole_words of its length).
+// The first place from i on (before n) holding c, else n; size is the length of the string
+// (n <= size). Pieces and the gaps before patterns are mostly short, so the characters are
+// looked at sixteen (or eight) together, in place, wherever they lie within the string: near
+// its end the last sixteen are read and those before i left out.
 [[gnu::always_inline]] inline std::size_t find_char(const char* s, std::size_t i, std::size_t n,
-                                                    std::size_t whole, char c) {
+                                                    std::size_t size, char c) {
+#if defined(__SSE2__)
+    if (size >= 16) {
+        const __m128i want = _mm_set1_epi8(c);
+        while (i < n) {
+            if (i + 16 <= size) {
+                const auto hits = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(
+                    _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i)), want)));
+                if (hits) {
+                    i += static_cast<std::size_t>(std::countr_zero(hits));
+                    return i < n ? i : n;
+                }
+                i += 16;
+                continue;
+            }
+            const std::size_t from = size - 16;
+            const auto hits =
+                static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(
+                    _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + from)), want))) >>
+                (i - from);
+            if (!hits) return n;
+            i += static_cast<std::size_t>(std::countr_zero(hits));
+            return i < n ? i : n;
+        }
+        return n;
+    }
+#endif
     if constexpr (std::endian::native == std::endian::little) {
         constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
         const std::uint64_t spread = kOnes * static_cast<unsigned char>(c);
-        const std::size_t stop = n < whole ? n : whole;  // i < n and i + 8 <= the length
-        while (i < stop) {
+        while (i < n && i + 8 <= size) {
             std::uint64_t x;
             std::memcpy(&x, s + i, 8);
             x ^= spread;
@@ -378,13 +402,13 @@ std::size_t position_value(Run& run, const Value& v) {
 }
 
 [[gnu::always_inline]] inline std::size_t find_pattern(const char* s, std::size_t n,
-                                                       std::size_t whole, std::size_t from,
+                                                       std::size_t size, std::size_t from,
                                                        std::string_view pat, bool upper) {
     if (pat.empty() || pat.size() > n) return std::string_view::npos;
     if (!upper) {
         const std::size_t last = n - pat.size();  // the last place the pattern fits
         for (std::size_t m = from; m <= last; ++m) {
-            m = find_char(s, m, last + 1, whole, pat[0]);
+            m = find_char(s, m, last + 1, size, pat[0]);
             if (m > last) break;
             if (pat.size() == 1 || same_chars(s + m, pat.data(), pat.size())) return m;
         }
@@ -402,7 +426,7 @@ std::size_t position_value(Run& run, const Value& v) {
 // the last the rest; those after the last real target are not looked at. put(sym, from, n)
 // takes each piece.
 template <class Put>
-[[gnu::always_inline]] inline void split_piece(const char*& s, std::size_t whole, std::size_t start,
+[[gnu::always_inline]] inline void split_piece(const char*& s, std::size_t size, std::size_t start,
                                                std::size_t end, const ParseStep& st,
                                                const std::uint16_t* targets, Put& put) {
     if (!st.words) return;
@@ -416,7 +440,7 @@ template <class Put>
             return;
         }
         while (i < end && s[i] == ' ') ++i;
-        const std::size_t j = find_char(s, i, end, whole, ' ');
+        const std::size_t j = find_char(s, i, end, size, ' ');
         put(*t, i, j - i);
         i = j < end ? j + 1 : j;  // exactly one blank after the word
     }
@@ -430,7 +454,6 @@ const ParseStep* run_template(Run& run, const ParsePlans& plans, const ParseStep
     const char* const pool = plans.chars.data();
     const std::uint16_t* const targets = plans.targets.data();
     const std::size_t len = run.len;
-    const std::size_t whole = whole_words(len);
     // The string and the next free place of the batch are kept here, where they stay in
     // registers; a store of the batch may move the string (own_source).
     const char* s = run.s;
@@ -462,7 +485,7 @@ const ParseStep* run_template(Run& run, const ParsePlans& plans, const ParseStep
         if constexpr (kPlain) {
             if (st->kind == kStepString) {
                 const std::string_view pat{pool + st->operand, st->length};
-                const std::size_t m = find_pattern(s, len, whole, cursor, pat, run.upper);
+                const std::size_t m = find_pattern(s, len, len, cursor, pat, run.upper);
                 if (m != std::string_view::npos) {
                     end = m;
                     cursor = m + pat.size();
@@ -472,7 +495,7 @@ const ParseStep* run_template(Run& run, const ParsePlans& plans, const ParseStep
             } else {
                 cursor = len;
             }
-            split_piece(s, whole, start, end, *st, targets, put);
+            split_piece(s, len, start, end, *st, targets, put);
             if (st->flags) {
                 flush();
                 return st;
@@ -507,7 +530,7 @@ const ParseStep* run_template(Run& run, const ParsePlans& plans, const ParseStep
                 error(st->how);
         }
         if (st->kind <= kStepStringVar) {
-            const std::size_t m = find_pattern(s, len, whole, cursor, pat, run.upper);
+            const std::size_t m = find_pattern(s, len, len, cursor, pat, run.upper);
             if (m != std::string_view::npos) {
                 end = pattern = m;
                 cursor = m + pat.size();
@@ -540,7 +563,7 @@ const ParseStep* run_template(Run& run, const ParsePlans& plans, const ParseStep
         }
         // The piece [start, end) among the group's targets: each but the last takes a word,
         // the last the rest; those after the last real target are not looked at.
-        split_piece(s, whole, start, end, *st, targets, put);
+        split_piece(s, len, start, end, *st, targets, put);
         if (st->flags) {
             flush();
             if (st->flags & kStepTruncated) error(38);

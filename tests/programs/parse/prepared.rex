@@ -30,6 +30,19 @@ say v1 v20 '[' || w || ']' v22 v33 v40
 line = 'alpha=one beta=two gamma=three delta=four'
 parse var line 'alpha=' line . 'beta=' b2 . 'gamma=' g . 'delta=' dl
 say line b2 g dl
+/* a pattern and a word end at every place of strings around sixteen characters long */
+do n = 12 to 36
+  s = left(copies('abcdefghij', 4), n - 1) || '#'
+  parse var s head '#' tail
+  t = overlay(' ', s, n % 2)
+  parse var t w1 w2
+  say n length(head) '[' || tail || ']' length(w1) length(w2)
+end
+do k = 10 to 16
+  s = 'x#' || copies('y', k) || '#z'
+  parse var s a '#' b '#' c
+  say k a length(b) c
+end
 /* a position that is not a whole number stops the clause after the targets before it */
 signal on syntax name bad
 x = 'old'; y = 'old'

@@ -540,26 +540,25 @@ const ParseStep* run_template(Run& run, const ParsePlans& plans, const ParseStep
         } else if (st->kind == kStepEnd) {
             cursor = pattern = len;
         } else {
-            // Every position is limited to the string; a piece that would start beyond its end
-            // runs to the end of the string. A string pattern keeps every position within the
-            // string.
+            // Every position is limited to the string, whose length is within
+            // kParsePositionLimit, so the cursor and the pattern position always lie within it.
+            // A piece that would start beyond its end runs to the end of the string.
             std::size_t np;
             if (st->how == kAbsolute) {
                 np = position == 0 ? 0 : position - 1;
+                if (np > len) np = len;
+                end = np > pattern ? np : len;
+                if (start > end) end = len;
+            } else if (st->how == kForward) {
+                start = pattern;
+                np = pattern + position;
+                if (np > len) np = len;
+                end = np > pattern ? np : len;
             } else {
                 start = pattern;
-                if (st->how == kForward)
-                    np = pattern + position > kParsePositionLimit ? kParsePositionLimit
-                                                                  : pattern + position;
-                else
-                    np = position > pattern ? 0 : pattern - position;
+                np = position > pattern ? 0 : pattern - position;
             }
-            end = np > pattern ? np : len;
             pattern = cursor = np;
-            if (start > len) start = len;
-            if (end > len) end = len;
-            if (start > end) end = len;
-            if (cursor > len) cursor = pattern = len;
         }
         // The piece [start, end) among the group's targets: each but the last takes a word,
         // the last the rest; those after the last real target are not looked at.

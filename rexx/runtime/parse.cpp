@@ -372,20 +372,27 @@ struct Run {
 };
 
 // The value of a variable operand (NOVALUE when it has no value and the condition is trapped;
-// otherwise its name).
-Value variable_operand(Activation* a, const Program& program, std::uint16_t index) {
-    // The commonest operand, a simple variable met before in this scope, is read straight from
-    // its node.
-    if (VarNode* node = cached_simple_node(program.symbols[index], a->scope);
-        node && !is_absent(node->value))
-        return borrow(node->value);
+// otherwise its name), held in `held` when it is not a variable's own value. The commonest
+// operand, a simple variable met before in this scope, is read straight from its node, in
+// place: it is used before any piece is stored.
+[[gnu::noinline]] const Value& fetch_operand(Activation* a, std::uint16_t index,
+                                             ValueHolder& held) {
     Value v;
     if (!var_fetch(a, index, v)) {
         ValueHolder name(v);  // a derived name is owned; a SIGNAL trap unwinds from here
         if (Interp* in = current_interp()) raise_novalue(*in, name.get());
-        return name.take();
+        held = std::move(name);
+    } else {
+        held = ValueHolder(v);
     }
-    return v;
+    return held.get();
+}
+inline const Value& variable_operand(Activation* a, const Program& program, std::uint16_t index,
+                                     ValueHolder& held) {
+    if (VarNode* node = cached_simple_node(program.symbols[index], a->scope);
+        node && !is_absent(node->value))
+        return node->value;
+    return fetch_operand(a, index, held);
 }
 
 // A position operand: a whole number of at least 0 (else error 26), limited to
@@ -476,8 +483,8 @@ const ParseStep* run_template(Run& run, const ParsePlans& plans, const ParseStep
         out = run.pending;
     };
     std::size_t cursor = 0, pattern = 0;
-    // A string pattern's characters; a variable operand is held while they are used (until the
-    // next variable operand replaces it or the template ends).
+    // The characters of a variable operand that is not read in place are held while they are
+    // used (until the next variable operand replaces them or the template ends).
     NumberBuffer b;
     ValueHolder op;
     for (;; ++st) {
@@ -510,18 +517,18 @@ const ParseStep* run_template(Run& run, const ParsePlans& plans, const ParseStep
                 break;
             case kStepStringVar:
                 flush();  // the variable may be a target written earlier in this template
-                op = ValueHolder(
-                    variable_operand(run.a, run.program, static_cast<std::uint16_t>(st->operand)));
-                pat = view_of(op.get(), b);
+                pat = view_of(variable_operand(run.a, run.program,
+                                               static_cast<std::uint16_t>(st->operand), op),
+                              b);
                 break;
             case kStepPosition:
                 position = st->operand;
                 break;
             case kStepPositionVar:
                 flush();
-                op = ValueHolder(
-                    variable_operand(run.a, run.program, static_cast<std::uint16_t>(st->operand)));
-                position = position_value(run, op.get());
+                position = position_value(
+                    run, variable_operand(run.a, run.program,
+                                          static_cast<std::uint16_t>(st->operand), op));
                 break;
             case kStepEnd:
                 break;

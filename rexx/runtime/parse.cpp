@@ -44,6 +44,7 @@ struct ParsePlans {
         std::uint32_t first;  // first step + 1; 0 when not prepared
         std::uint32_t text;   // the template literal's bytes in chars
         std::uint32_t size;
+        std::uint32_t unused;  // sixteen bytes: the table's size is found by a shift
     };
     RexxVector<Entry> at;  // by template literal
     RexxVector<ParseStep> steps;
@@ -220,7 +221,7 @@ std::uint32_t prepare(ParsePlans& plans, const Program& program, const Value& tm
         plans.targets.clear();
         plans.chars.clear();
     }
-    if (index >= plans.at.size()) plans.at.resize(index + 1, ParsePlans::Entry{0, 0, 0});
+    if (index >= plans.at.size()) plans.at.resize(index + 1, ParsePlans::Entry{0, 0, 0, 0});
     const std::uint32_t first = prepare(plans, program, tmpl);
     ParsePlans::Entry& e = plans.at[index];
     e.first = first + 1;

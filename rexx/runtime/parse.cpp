@@ -71,6 +71,7 @@ enum StepFlag : std::uint8_t {
     kStepEnds = 1,       // an end step
     kStepLast = 2,       // an end step of the literal's last comma-separated template
     kStepTruncated = 4,  // the literal ends among the group's targets: 38 after the pattern
+    kStepSingle = 8,     // an end step that begins its template and has one target
 };
 
 // Plans that grow past this many steps (INTERPRET making ever new templates) start afresh.
@@ -189,6 +190,8 @@ std::uint32_t prepare(ParsePlans& plans, const Program& program, const Value& tm
         plans.steps.push_back(st);
         if (st.flags & kStepTruncated) return first;
         if (st.kind != kStepEnd) continue;
+        if (begins + 1 == plans.steps.size() && st.count == 1)
+            plans.steps.back().flags |= kStepSingle;
         bool plain = true;
         for (std::size_t k = begins; k + 1 < plans.steps.size(); ++k)
             plain = plain && plans.steps[k].kind == kStepString;
@@ -579,40 +582,52 @@ const ParseStep* run_template(Run& run, const ParsePlans& plans, const ParseStep
     }
 }
 
-// Parses one string with the comma-separated template at st; returns its end step. A source
-// that borrows a variable's characters is guarded: the template may assign that variable.
-const ParseStep* parse_one(Activation* a, const Program& program, const ParsePlans& plans,
-                           const ParseStep* st, const Value& source, bool upper) {
-    NumberBuffer b;
-    std::string_view s;
-    // A string given whole to a single target (PARSE UPPER VAR x y, PARSE ARG x) is stored
-    // without the run of a template; a whole number keeps its integer form (no characters are
-    // made only to be read back).
-    if (st->kind == kStepEnd && st->count == 1 && !(st->flags & kStepTruncated)) {
-        if (!st->words) return st;  // the placeholder
-        const std::uint16_t sym = plans.targets[st->targets];
-        if (source.flags & kInteger) {
-            var_store(a, sym, source);
-            return st;
-        }
-        s = is_absent(source) ? std::string_view() : view_of(source, b);
-        const StorePiece piece{s.data(), static_cast<std::uint32_t>(s.size()), sym};
-        ValueHolder kept;
-        const char* guard = (source.flags & kBorrowed) ? s.data() : nullptr;
-        // Nothing is stored when a borrowed source meets a target that is not a simple
-        // variable: the template's run copies the characters first.
-        if (var_store_chars(a, &piece, 1, upper, guard, kept.get()) == 1) return st;
+// Stores a string given whole to the single target of end step st (PARSE UPPER VAR x y, PARSE
+// ARG x) without the run of a template; a whole number keeps its integer form (no characters
+// are made only to be read back). False when nothing was stored: a borrowed source met a
+// target that is not a simple variable, and the template's run copies the characters first.
+[[gnu::noinline]] bool store_whole(Activation* a, const ParsePlans& plans, const ParseStep* st,
+                                   const Value& source, bool upper) {
+    if (!st->words) return true;  // the placeholder
+    const std::uint16_t sym = plans.targets[st->targets];
+    if (source.flags & kInteger) {
+        var_store(a, sym, source);
+        return true;
     }
-    if (s.data() == nullptr) s = is_absent(source) ? std::string_view() : view_of(source, b);
+    NumberBuffer b;
+    const std::string_view s = is_absent(source) ? std::string_view() : view_of(source, b);
+    const StorePiece piece{s.data(), static_cast<std::uint32_t>(s.size()), sym};
+    ValueHolder kept;
+    const char* guard = (source.flags & kBorrowed) ? s.data() : nullptr;
+    return var_store_chars(a, &piece, 1, upper, guard, kept.get()) == 1;
+}
+
+// Runs the comma-separated template at st on a string; returns its end step. A source that
+// borrows a variable's characters is guarded: the template may assign that variable.
+[[gnu::noinline]] const ParseStep* run_source(Activation* a, const Program& program,
+                                              const ParsePlans& plans, const ParseStep* st,
+                                              const Value& source, bool upper) {
+    NumberBuffer b;
+    const std::string_view s = is_absent(source) ? std::string_view() : view_of(source, b);
     Run run(a, program, s.data(), s.size(), upper);
     if (source.flags & kBorrowed) run.guard = s.data();
     return st->plain ? run_template<true>(run, plans, st) : run_template<false>(run, plans, st);
 }
 
+// Parses one string with the comma-separated template at st; returns its end step.
+[[gnu::always_inline]] inline const ParseStep* parse_one(Activation* a, const Program& program,
+                                                         const ParsePlans& plans,
+                                                         const ParseStep* st, const Value& source,
+                                                         bool upper) {
+    if ((st->flags & kStepSingle) && store_whole(a, plans, st, source, upper)) return st;
+    return run_source(a, program, plans, st, source, upper);
+}
+
 // Parses `source` with the first template from st; further comma-separated templates parse
 // empty strings.
-void parse_source(Activation* a, const Program& program, const ParsePlans& plans,
-                  const ParseStep* st, const Value& source, bool upper) {
+[[gnu::always_inline]] inline void parse_source(Activation* a, const Program& program,
+                                                const ParsePlans& plans, const ParseStep* st,
+                                                const Value& source, bool upper) {
     st = parse_one(a, program, plans, st, source, upper);
     while (!(st->flags & kStepLast)) st = parse_one(a, program, plans, st + 1, kNullString, upper);
 }

@@ -29,7 +29,7 @@ namespace ketra {
 // One group of a prepared template.
 struct ParseStep {
     std::uint8_t kind;      // StepKind
-    std::uint8_t how;       // positions: PositionHow; a failing step: the error number
+    std::uint8_t how;       // a failing step: the error number
     std::uint8_t flags;     // StepFlag
     std::uint8_t plain;     // first step of a template with string patterns only (and no fault)
     std::uint16_t count;    // targets of the group
@@ -58,15 +58,19 @@ void ParsePlansDeleter::operator()(ParsePlans* plans) const {
 
 namespace {
 
+// Positions: operand is the position (limited), or the symbol of the variable giving it.
 enum StepKind : std::uint8_t {
-    kStepString,       // operand: offset of the pattern characters
-    kStepStringVar,    // operand: symbol
-    kStepPosition,     // operand: the position, limited
-    kStepPositionVar,  // operand: symbol
+    kStepString,     // operand: offset of the pattern characters
+    kStepStringVar,  // operand: symbol
+    kStepAbsolute,
+    kStepForward,
+    kStepBackward,
+    kStepAbsoluteVar,
+    kStepForwardVar,
+    kStepBackwardVar,
     kStepEnd,
     kStepFail,  // raises error `how` once the pieces before it are stored
 };
-enum PositionHow : std::uint8_t { kAbsolute, kForward, kBackward };
 enum StepFlag : std::uint8_t {
     kStepEnds = 1,       // an end step
     kStepLast = 2,       // an end step of the literal's last comma-separated template
@@ -150,8 +154,7 @@ std::uint32_t prepare(ParsePlans& plans, const Program& program, const Value& tm
                 if (!literal_ok) return fail(38);
                 std::int32_t n;
                 if (!try_whole_number(program.literals[value], n) || n < 0) return fail(26);
-                st.kind = kStepPosition;
-                st.how = static_cast<std::uint8_t>(kind - kPatternAbsolute);
+                st.kind = static_cast<std::uint8_t>(kStepAbsolute + (kind - kPatternAbsolute));
                 st.operand = limited_position(n);
                 break;
             }
@@ -159,15 +162,15 @@ std::uint32_t prepare(ParsePlans& plans, const Program& program, const Value& tm
             case kPatternForwardVar:
             case kPatternBackwardVar:
                 if (!symbol_ok) return fail(38);
-                st.kind = kStepPositionVar;
-                st.how = static_cast<std::uint8_t>(kind - kPatternAbsoluteVar);
+                st.kind =
+                    static_cast<std::uint8_t>(kStepAbsoluteVar + (kind - kPatternAbsoluteVar));
                 st.operand = value;
                 break;
             case kPatternAbsoluteNumber:
             case kPatternForwardNumber:
             case kPatternBackwardNumber:
-                st.kind = kStepPosition;
-                st.how = static_cast<std::uint8_t>(kind - kPatternAbsoluteNumber);
+                st.kind =
+                    static_cast<std::uint8_t>(kStepAbsolute + (kind - kPatternAbsoluteNumber));
                 st.operand = value;
                 break;
             default:
@@ -412,6 +415,12 @@ std::size_t position_value(Run& run, const Value& v) {
     return limited_position(n);
 }
 
+// The position a variable operand gives (see position_value).
+inline std::size_t operand_position(Run& run, std::uint32_t symbol, ValueHolder& held) {
+    return position_value(
+        run, variable_operand(run.a, run.program, static_cast<std::uint16_t>(symbol), held));
+}
+
 [[gnu::always_inline]] inline std::size_t find_pattern(const char* s, std::size_t n,
                                                        std::size_t size, std::size_t from,
                                                        std::string_view pat, bool upper) {
@@ -513,34 +522,62 @@ const ParseStep* run_template(Run& run, const ParsePlans& plans, const ParseStep
             }
             continue;
         }
+        // Every position is limited to the string, whose length is within kParsePositionLimit,
+        // so the cursor and the pattern position always lie within it. A piece that would start
+        // beyond its end runs to the end of the string.
         std::string_view pat;
-        std::size_t position = 0;
+        bool match = false;
+        std::size_t position = st->operand, np;
         switch (st->kind) {
             case kStepString:
                 pat = {pool + st->operand, st->length};
+                match = true;
                 break;
             case kStepStringVar:
                 flush();  // the variable may be a target written earlier in this template
                 pat = view_of(variable_operand(run.a, run.program,
                                                static_cast<std::uint16_t>(st->operand), op),
                               b);
+                match = true;
                 break;
-            case kStepPosition:
-                position = st->operand;
-                break;
-            case kStepPositionVar:
+            case kStepAbsoluteVar:
                 flush();
-                position = position_value(
-                    run, variable_operand(run.a, run.program,
-                                          static_cast<std::uint16_t>(st->operand), op));
+                position = operand_position(run, st->operand, op);
+                [[fallthrough]];
+            case kStepAbsolute:
+                np = position == 0 ? 0 : position - 1;
+                if (np > len) np = len;
+                end = np > pattern ? np : len;
+                if (start > end) end = len;
+                pattern = cursor = np;
+                break;
+            case kStepForwardVar:
+                flush();
+                position = operand_position(run, st->operand, op);
+                [[fallthrough]];
+            case kStepForward:
+                start = pattern;
+                np = pattern + position;
+                if (np > len) np = len;
+                end = np > pattern ? np : len;
+                pattern = cursor = np;
+                break;
+            case kStepBackwardVar:
+                flush();
+                position = operand_position(run, st->operand, op);
+                [[fallthrough]];
+            case kStepBackward:
+                start = pattern;
+                pattern = cursor = position > pattern ? 0 : pattern - position;
                 break;
             case kStepEnd:
+                cursor = pattern = len;
                 break;
             default:
                 flush();
                 error(st->how);
         }
-        if (st->kind <= kStepStringVar) {
+        if (match) {
             const std::size_t m = find_pattern(s, len, len, cursor, pat, run.upper);
             if (m != std::string_view::npos) {
                 end = pattern = m;
@@ -548,28 +585,6 @@ const ParseStep* run_template(Run& run, const ParsePlans& plans, const ParseStep
             } else {
                 cursor = pattern = len;
             }
-        } else if (st->kind == kStepEnd) {
-            cursor = pattern = len;
-        } else {
-            // Every position is limited to the string, whose length is within
-            // kParsePositionLimit, so the cursor and the pattern position always lie within it.
-            // A piece that would start beyond its end runs to the end of the string.
-            std::size_t np;
-            if (st->how == kAbsolute) {
-                np = position == 0 ? 0 : position - 1;
-                if (np > len) np = len;
-                end = np > pattern ? np : len;
-                if (start > end) end = len;
-            } else if (st->how == kForward) {
-                start = pattern;
-                np = pattern + position;
-                if (np > len) np = len;
-                end = np > pattern ? np : len;
-            } else {
-                start = pattern;
-                np = position > pattern ? 0 : pattern - position;
-            }
-            pattern = cursor = np;
         }
         // The piece [start, end) among the group's targets: each but the last takes a word,
         // the last the rest; those after the last real target are not looked at.

@@ -31,7 +31,7 @@ struct ParseStep {
     std::uint8_t kind;      // StepKind
     std::uint8_t how;       // a failing step: the error number
     std::uint8_t flags;     // StepFlag
-    std::uint8_t plain;     // first step of a template with string patterns only (and no fault)
+    std::uint8_t opens;     // first step of a template: OpensFlag
     std::uint16_t count;    // targets of the group
     std::uint16_t words;    // targets that take a piece: up to the last one that is not "."
     std::uint32_t targets;  // the group's first target in ParsePlans::targets
@@ -76,6 +76,11 @@ enum StepFlag : std::uint8_t {
     kStepLast = 2,       // an end step of the literal's last comma-separated template
     kStepTruncated = 4,  // the literal ends among the group's targets: 38 after the pattern
     kStepSingle = 8,     // an end step that begins its template and has one target
+};
+
+enum OpensFlag : std::uint8_t {
+    kOpensPlain = 1,  // a template with string patterns only (and no fault)
+    kOpensAlone = 2,  // the literal's only template (its end step is the last)
 };
 
 // Plans that grow past this many steps (INTERPRET making ever new templates) start afresh.
@@ -198,10 +203,12 @@ std::uint32_t prepare(ParsePlans& plans, const Program& program, const Value& tm
         bool plain = true;
         for (std::size_t k = begins; k + 1 < plans.steps.size(); ++k)
             plain = plain && plans.steps[k].kind == kStepString;
-        plans.steps[begins].plain = plain;
+        if (plain) plans.steps[begins].opens |= kOpensPlain;
+        const bool alone = begins == first;
         begins = plans.steps.size();
         if (w.done()) {
             plans.steps.back().flags |= kStepLast;
+            if (alone) plans.steps[first].opens |= kOpensAlone;
             return first;
         }
     }
@@ -597,26 +604,6 @@ const ParseStep* run_template(Run& run, const ParsePlans& plans, const ParseStep
     }
 }
 
-// Stores a string given whole to the single target of end step st (PARSE UPPER VAR x y, PARSE
-// ARG x) without the run of a template; a whole number keeps its integer form (no characters
-// are made only to be read back). False when nothing was stored: a borrowed source met a
-// target that is not a simple variable, and the template's run copies the characters first.
-[[gnu::noinline]] bool store_whole(Activation* a, const ParsePlans& plans, const ParseStep* st,
-                                   const Value& source, bool upper) {
-    if (!st->words) return true;  // the placeholder
-    const std::uint16_t sym = plans.targets[st->targets];
-    if (source.flags & kInteger) {
-        var_store(a, sym, source);
-        return true;
-    }
-    NumberBuffer b;
-    const std::string_view s = is_absent(source) ? std::string_view() : view_of(source, b);
-    const StorePiece piece{s.data(), static_cast<std::uint32_t>(s.size()), sym};
-    ValueHolder kept;
-    const char* guard = (source.flags & kBorrowed) ? s.data() : nullptr;
-    return var_store_chars(a, &piece, 1, upper, guard, kept.get()) == 1;
-}
-
 // Runs the comma-separated template at st on a string; returns its end step. A source that
 // borrows a variable's characters is guarded: the template may assign that variable.
 [[gnu::noinline]] const ParseStep* run_source(Activation* a, const Program& program,
@@ -626,7 +613,31 @@ const ParseStep* run_template(Run& run, const ParsePlans& plans, const ParseStep
     const std::string_view s = is_absent(source) ? std::string_view() : view_of(source, b);
     Run run(a, program, s.data(), s.size(), upper);
     if (source.flags & kBorrowed) run.guard = s.data();
-    return st->plain ? run_template<true>(run, plans, st) : run_template<false>(run, plans, st);
+    return (st->opens & kOpensPlain) ? run_template<true>(run, plans, st)
+                                     : run_template<false>(run, plans, st);
+}
+
+// Stores a string given whole to the single target of end step st (PARSE UPPER VAR x y, PARSE
+// ARG x) without the run of a template; a whole number keeps its integer form (no characters
+// are made only to be read back). When nothing was stored (a borrowed source met a target that
+// is not a simple variable) the template's run does it, copying the characters first. Returns
+// the end step.
+[[gnu::noinline]] const ParseStep* store_whole(Activation* a, const Program& program,
+                                               const ParsePlans& plans, const ParseStep* st,
+                                               const Value& source, bool upper) {
+    if (!st->words) return st;  // the placeholder
+    const std::uint16_t sym = plans.targets[st->targets];
+    if (source.flags & kInteger) {
+        var_store(a, sym, source);
+        return st;
+    }
+    NumberBuffer b;
+    const std::string_view s = is_absent(source) ? std::string_view() : view_of(source, b);
+    const StorePiece piece{s.data(), static_cast<std::uint32_t>(s.size()), sym};
+    ValueHolder kept;
+    const char* guard = (source.flags & kBorrowed) ? s.data() : nullptr;
+    if (var_store_chars(a, &piece, 1, upper, guard, kept.get()) == 1) return st;
+    return run_source(a, program, plans, st, source, upper);
 }
 
 // Parses one string with the comma-separated template at st; returns its end step.
@@ -634,7 +645,7 @@ const ParseStep* run_template(Run& run, const ParsePlans& plans, const ParseStep
                                                          const ParsePlans& plans,
                                                          const ParseStep* st, const Value& source,
                                                          bool upper) {
-    if ((st->flags & kStepSingle) && store_whole(a, plans, st, source, upper)) return st;
+    if (st->flags & kStepSingle) return store_whole(a, program, plans, st, source, upper);
     return run_source(a, program, plans, st, source, upper);
 }
 
@@ -678,6 +689,10 @@ void parse_arguments(Activation* a, const Value* args, int argc, const Value& tm
 void parse_string(Activation* a, std::uint16_t tmpl, Value& source, bool upper) {
     Program& program = *g_lib.current->program;
     const ParseStep* st = plan_of(a, program, tmpl);
+    if (st->opens & kOpensAlone) {  // nothing to do after the run: no frame of our own
+        parse_one(a, program, *program.parse_plans, st, source, upper);
+        return;
+    }
     parse_source(a, program, *program.parse_plans, st, source, upper);
 }
 

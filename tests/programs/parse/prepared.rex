@@ -4,7 +4,9 @@
 texts = "a '-' b|a b c|'=' a|1 a 3 b|a (d) b"
 s = 'xy-zw=v 9'
 d = 'w'
-do k = 1 to 5
+all = texts
+do k = 1 to 10  /* each template twice: made afresh, then found kept */
+  if k = 6 then texts = all
   parse var texts t '|' texts
   a = '?'; b = '?'; c = '?'
   interpret 'parse var s' t

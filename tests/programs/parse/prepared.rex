@@ -45,6 +45,13 @@ do k = 10 to 16
   parse var s a '#' b '#' c
   say k a length(b) c
 end
+/* variable operands read after the targets before them were stored, and in integer form */
+s = '2abcdef'
+parse var s p +1 x +(p) y
+say p x y
+d = 2 + 3
+parse value 'a5b' with u (d) v =(d) z
+say u v z
 /* a position that is not a whole number stops the clause after the targets before it */
 signal on syntax name bad
 x = 'old'; y = 'old'

@@ -619,25 +619,22 @@ const ParseStep* run_template(Run& run, const ParsePlans& plans, const ParseStep
 
 // Stores a string given whole to the single target of end step st (PARSE UPPER VAR x y, PARSE
 // ARG x) without the run of a template; a whole number keeps its integer form (no characters
-// are made only to be read back). When nothing was stored (a borrowed source met a target that
-// is not a simple variable) the template's run does it, copying the characters first. Returns
-// the end step.
-[[gnu::noinline]] const ParseStep* store_whole(Activation* a, const Program& program,
-                                               const ParsePlans& plans, const ParseStep* st,
-                                               const Value& source, bool upper) {
-    if (!st->words) return st;  // the placeholder
+// are made only to be read back). False when nothing was stored: a borrowed source met a
+// target that is not a simple variable, and the template's run copies the characters first.
+[[gnu::noinline]] bool store_whole(Activation* a, const ParsePlans& plans, const ParseStep* st,
+                                   const Value& source, bool upper) {
+    if (!st->words) return true;  // the placeholder
     const std::uint16_t sym = plans.targets[st->targets];
     if (source.flags & kInteger) {
         var_store(a, sym, source);
-        return st;
+        return true;
     }
     NumberBuffer b;
     const std::string_view s = is_absent(source) ? std::string_view() : view_of(source, b);
     const StorePiece piece{s.data(), static_cast<std::uint32_t>(s.size()), sym};
     ValueHolder kept;
     const char* guard = (source.flags & kBorrowed) ? s.data() : nullptr;
-    if (var_store_chars(a, &piece, 1, upper, guard, kept.get()) == 1) return st;
-    return run_source(a, program, plans, st, source, upper);
+    return var_store_chars(a, &piece, 1, upper, guard, kept.get()) == 1;
 }
 
 // Parses one string with the comma-separated template at st; returns its end step.
@@ -645,7 +642,7 @@ const ParseStep* run_template(Run& run, const ParsePlans& plans, const ParseStep
                                                          const ParsePlans& plans,
                                                          const ParseStep* st, const Value& source,
                                                          bool upper) {
-    if (st->flags & kStepSingle) return store_whole(a, program, plans, st, source, upper);
+    if ((st->flags & kStepSingle) && store_whole(a, plans, st, source, upper)) return st;
     return run_source(a, program, plans, st, source, upper);
 }
 
@@ -660,8 +657,9 @@ const ParseStep* run_template(Run& run, const ParsePlans& plans, const ParseStep
 
 // Template k (1-based) parses args[k-1]; an absent argument, or a template beyond argc, parses
 // the empty string.
-void parse_argument_list(Activation* a, const Program& program, const ParsePlans& plans,
-                         const ParseStep* st, const Value* args, int argc, bool upper) {
+[[gnu::always_inline]] inline void parse_argument_list(Activation* a, const Program& program,
+                                                       const ParsePlans& plans, const ParseStep* st,
+                                                       const Value* args, int argc, bool upper) {
     for (int i = 0;; ++i) {
         st = parse_one(a, program, plans, st, i < argc ? args[i] : kNullString, upper);
         if (st->flags & kStepLast) return;
@@ -698,7 +696,9 @@ void parse_string(Activation* a, std::uint16_t tmpl, Value& source, bool upper) 
 
 void parse_args(Activation* a, std::uint16_t tmpl, bool upper) {
     Program& program = *g_lib.current->program;
-    if (words_of(program.literals[tmpl]).done()) return;
+    // No template at all assigns nothing (a literal of another form raises 38 when prepared).
+    if (const Value& t = program.literals[tmpl]; !(t.flags & (kInteger | kAbsent)) && t.length < 2)
+        return;
     const ParseStep* st = plan_of(a, program, tmpl);
     parse_argument_list(a, program, *program.parse_plans, st, a->args, a->argc, upper);
 }

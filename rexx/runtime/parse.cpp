@@ -40,16 +40,12 @@ struct ParseStep {
 };
 
 struct ParsePlans {
-    struct Entry {
-        std::uint32_t first;  // first step + 1; 0 when not prepared
-        std::uint32_t text;   // the template literal's bytes in chars
-        std::uint32_t size;
-        std::uint32_t unused;  // sixteen bytes: the table's size is found by a shift
-    };
-    RexxVector<Entry> at;  // by template literal
+    RexxVector<std::uint32_t> at;  // by template literal: first step + 1; 0 when not prepared
     RexxVector<ParseStep> steps;
     RexxVector<std::uint16_t> targets;
-    RexxVector<char> chars;  // string patterns and the template literals' bytes
+    RexxVector<char> chars;  // string patterns
+    // INTERPRET's templates, prepared afresh for each run (the space is kept).
+    std::unique_ptr<ParsePlans> scratch;
 };
 
 void ParsePlansDeleter::operator()(ParsePlans* plans) const {
@@ -82,9 +78,6 @@ enum OpensFlag : std::uint8_t {
     kOpensPlain = 1,  // a template with string patterns only (and no fault)
     kOpensAlone = 2,  // the literal's only template (its end step is the last)
 };
-
-// Plans that grow past this many steps (INTERPRET making ever new templates) start afresh.
-constexpr std::size_t kMaxPlanSteps = 1 << 16;
 
 struct Words {
     const std::uint8_t* at;
@@ -214,46 +207,42 @@ std::uint32_t prepare(ParsePlans& plans, const Program& program, const Value& tm
     }
 }
 
-// Prepares the running program's template literal `index` (again, when a kept plan does not
-// hold) and keeps its plan; returns its first step.
+// Prepares the running program's template literal `index`: kept for the program's own
+// literals, which never change; made afresh each time inside INTERPRET, whose literals are
+// dropped after it (patterns included) and their indices used again. Returns its first step
+// and sets `plans` to the tables that hold it.
 [[gnu::noinline]] const ParseStep* prepare_kept(const Activation* a, Program& program,
-                                                std::uint16_t index) {
+                                                std::uint16_t index, const ParsePlans*& plans) {
     if (!program.parse_plans) program.parse_plans.reset(std::make_unique<ParsePlans>().release());
-    ParsePlans& plans = *program.parse_plans;
+    ParsePlans& kept = *program.parse_plans;
     const Value& tmpl = program.literals[index];
-    if (index < plans.at.size() && plans.at[index].first) {
-        // Inside INTERPRET: the plan holds while the literal's bytes are those it was made from.
-        const ParsePlans::Entry& e = plans.at[index];
-        if (a->interprets && !is_integer_form(tmpl) && !is_absent(tmpl) && tmpl.length == e.size &&
-            std::memcmp(plans.chars.data() + e.text, chars_of(tmpl), e.size) == 0)
-            return plans.steps.data() + e.first - 1;
+    if (a->interprets) {
+        if (!kept.scratch) kept.scratch = std::make_unique<ParsePlans>();
+        ParsePlans& once = *kept.scratch;
+        once.steps.clear();
+        once.targets.clear();
+        once.chars.clear();
+        const std::uint32_t first = prepare(once, program, tmpl);
+        plans = &once;
+        return once.steps.data() + first;
     }
-    if (plans.steps.size() > kMaxPlanSteps) {
-        plans.at.clear();
-        plans.steps.clear();
-        plans.targets.clear();
-        plans.chars.clear();
-    }
-    if (index >= plans.at.size()) plans.at.resize(index + 1, ParsePlans::Entry{0, 0, 0, 0});
-    const std::uint32_t first = prepare(plans, program, tmpl);
-    ParsePlans::Entry& e = plans.at[index];
-    e.first = first + 1;
-    e.text = static_cast<std::uint32_t>(plans.chars.size());
-    e.size = tmpl.length;
-    const char* bytes = chars_of(tmpl);
-    plans.chars.insert(plans.chars.end(), bytes, bytes + tmpl.length);
-    return plans.steps.data() + first;
+    if (index >= kept.at.size()) kept.at.resize(index + 1, 0);
+    const std::uint32_t first = prepare(kept, program, tmpl);
+    kept.at[index] = first + 1;
+    plans = &kept;
+    return kept.steps.data() + first;
 }
 
-// The steps of the running program's template literal `index`, prepared on first use. Outside
-// INTERPRET the literal is one of the program's own, which never change, and its kept plan is
-// used as it is; the literals that INTERPRET adds are dropped after it and their indices used
-// again, so there a kept plan is checked against the literal.
-inline const ParseStep* plan_of(const Activation* a, Program& program, std::uint16_t index) {
-    if (const ParsePlans* plans = program.parse_plans.get();
-        plans && !a->interprets && index < plans->at.size() && plans->at[index].first)
-        return plans->steps.data() + plans->at[index].first - 1;
-    return prepare_kept(a, program, index);
+// The steps of the running program's template literal `index` (see prepare_kept); `plans` is
+// set to the tables that hold them.
+inline const ParseStep* plan_of(const Activation* a, Program& program, std::uint16_t index,
+                                const ParsePlans*& plans) {
+    if (const ParsePlans* p = program.parse_plans.get();
+        p && !a->interprets && index < p->at.size() && p->at[index]) {
+        plans = p;
+        return p->steps.data() + p->at[index] - 1;
+    }
+    return prepare_kept(a, program, index, plans);
 }
 
 inline char upper_char(char c) {
@@ -686,12 +675,13 @@ void parse_arguments(Activation* a, const Value* args, int argc, const Value& tm
 
 void parse_string(Activation* a, std::uint16_t tmpl, Value& source, bool upper) {
     Program& program = *g_lib.current->program;
-    const ParseStep* st = plan_of(a, program, tmpl);
+    const ParsePlans* plans;
+    const ParseStep* st = plan_of(a, program, tmpl, plans);
     if (st->opens & kOpensAlone) {  // nothing to do after the run: no frame of our own
-        parse_one(a, program, *program.parse_plans, st, source, upper);
+        parse_one(a, program, *plans, st, source, upper);
         return;
     }
-    parse_source(a, program, *program.parse_plans, st, source, upper);
+    parse_source(a, program, *plans, st, source, upper);
 }
 
 void parse_args(Activation* a, std::uint16_t tmpl, bool upper) {
@@ -699,8 +689,9 @@ void parse_args(Activation* a, std::uint16_t tmpl, bool upper) {
     // No template at all assigns nothing (a literal of another form raises 38 when prepared).
     if (const Value& t = program.literals[tmpl]; !(t.flags & (kInteger | kAbsent)) && t.length < 2)
         return;
-    const ParseStep* st = plan_of(a, program, tmpl);
-    parse_argument_list(a, program, *program.parse_plans, st, a->args, a->argc, upper);
+    const ParsePlans* plans;
+    const ParseStep* st = plan_of(a, program, tmpl, plans);
+    parse_argument_list(a, program, *plans, st, a->args, a->argc, upper);
 }
 
 }  // namespace ketra

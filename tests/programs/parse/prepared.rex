@@ -52,6 +52,18 @@ say p x y
 d = 2 + 3
 parse value 'a5b' with u (d) v =(d) z
 say u v z
+/* INTERPRET templates alike but for their patterns, which differ each time */
+long = copies('ab', 118)
+bad = 0
+do k = 1 to 30
+  p = long || k
+  src = 'a' p 'b' p 'c' p 'd' p 'e'
+  interpret "parse var src v '"p"' w '"p"' x '"p"' y '"p"' z"
+  if v w x y z \== 'a   b   c   d   e' then bad = bad + 1
+  interpret "parse var src v '"k"' w"
+  if v \== 'a' long then bad = bad + 1
+end
+say 'patterns that differ' bad
 /* a position that is not a whole number stops the clause after the targets before it */
 signal on syntax name bad
 x = 'old'; y = 'old'

@@ -4,9 +4,9 @@
 //
 // A template literal is first prepared into steps (pattern characters copied out, positions
 // converted and limited, the targets that take a piece counted, the literal's faults turned
-// into steps that raise at the point where the run meets them). The running program's
-// templates are prepared once and kept beside the program; one given as a value is prepared
-// for its run only.
+// into steps that raise at the point where the run meets them). The running program's own
+// templates are prepared once and kept beside the program; one run inside INTERPRET, or given
+// as a value, is prepared for its run only.
 #include "rexx/runtime/parse.h"
 
 #include <bit>

@@ -18,9 +18,9 @@
 // variable pool of the activation. parse_template and parse_arguments below take the template
 // as a value, for callers that hold the literal themselves.
 //
-// parse_string and parse_args take the template's structure as the image verifier or the
-// compiler left it (as they take its index): they do not check it again. parse_template and
-// parse_arguments check it as they read it.
+// Every template is checked as it is prepared for running (once for the program's own ones):
+// a fault found there (the literal cut short, an unknown kind, a literal or symbol index the
+// program lacks) raises 38 when the run reaches it, after the pieces before it are stored.
 //
 // Errors raised: 26 for a position that is not a whole number of at least 0, 38 for a template
 // literal that is cut short or holds an unknown kind (an unknown kind is found by every entry), 30

@@ -11,6 +11,7 @@
 #include "rexx/host/session.h"
 #include "rexx/runtime/activation.h"
 #include "rexx/runtime/interp_ports.h"
+#include "rexx/runtime/number.h"
 #include "rexx/translate/program.h"
 
 namespace ketra {
@@ -1354,68 +1355,191 @@ void var_store(Activation* a, std::uint16_t sym, Value v) {
     set_value(node, hold.take());
 }
 
+namespace {
+
+// The 1 to 8 characters of a piece in one word, first character in the low byte and zero bytes
+// after: two overlapping loads cover 4 to 8 characters, three single ones 1 to 3 (none reads
+// past the piece).
+[[gnu::always_inline]] inline std::uint64_t piece_word(const char* p, std::size_t n) {
+    if (n >= 4) {
+        std::uint32_t head, tail;
+        std::memcpy(&head, p, 4);
+        std::memcpy(&tail, p + n - 4, 4);
+        return head | (static_cast<std::uint64_t>(tail) << (8 * (n - 4)));
+    }
+    auto at = [p](std::size_t i) {
+        return static_cast<std::uint64_t>(static_cast<unsigned char>(p[i])) << (8 * i);
+    };
+    return at(0) | at(n / 2) | at(n - 1);
+}
+
+// Folds the bytes 'a' to 'z' of w to upper case (bytes with the top bit set are left alone).
+inline std::uint64_t upper_word(std::uint64_t w) {
+    const std::uint64_t low7 = w & (0x7F * kLanes8);
+    const std::uint64_t from_a = low7 + (0x80 - 'a') * kLanes8;      // top bit: byte >= 'a'
+    const std::uint64_t past_z = low7 + (0x80 - 'z' - 1) * kLanes8;  // top bit: byte > 'z'
+    const std::uint64_t lower = from_a & ~past_z & ~w & (0x80 * kLanes8);
+    return w ^ (lower >> 2);
+}
+
+// Stores into v the 1 to 8 characters in w (as piece_word leaves them) as settle_short would
+// settle them: the integer form for whole-number syntax; digits (with a sign and at most one
+// period) classified as a number; digits followed by a character no number has there, or a
+// first character no number begins with, classified as neither. Only the rarer forms (blanks,
+// a plus sign, exponents) take the full classification. v holds no buffer.
+//
+// The record is written as two words (length and flags, then the characters) rather than
+// field by field.
+[[gnu::always_inline]] inline void put_short(Value& v, std::uint64_t w, std::size_t n) {
+    static_assert(offsetof(Value, flags) == 4 && offsetof(Value, data) == 8);
+    auto put = [&v](std::uint64_t head, std::uint64_t data) {
+        std::memcpy(reinterpret_cast<char*>(&v), &head, 8);
+        std::memcpy(reinterpret_cast<char*>(&v) + 8, &data, 8);
+    };
+    auto text = [&put, w, n](std::uint8_t flags) {
+        put(n | static_cast<std::uint64_t>(flags) << 32, w);
+    };
+    const auto c = static_cast<unsigned char>(w);
+    if (!may_begin_number(c)) return text(kClassified);
+    const bool neg = c == '-';
+    if (neg || static_cast<unsigned char>(c - '0') <= 9) {
+        const std::uint64_t d = neg ? w >> 8 : w;  // the characters after the sign
+        const std::size_t m = n - neg;
+        const unsigned k = first_non_digit8(d);  // the zero bytes after the piece stop it
+        if (k == m && m) {
+            if ((d & 0xFF) != '0' || (m == 1 && !neg)) {
+                // The lanes past the digits borrow, but only towards later bytes, which the
+                // shift drops.
+                const std::uint32_t x = word8_value((d - 0x30 * kLanes8) << (8 * (8 - m)));
+                return put(static_cast<std::uint64_t>(kInteger | kWhole | kNumber | kClassified)
+                               << 32,
+                           neg ? 0u - x : x);
+            }
+            return text(kNumber | kClassified);  // leading zeros
+        }
+        const auto next = static_cast<char>(d >> (8 * k));
+        if (next == '.') {
+            const unsigned f = k + 1 == m ? 0 : first_non_digit8(d >> (8 * (k + 1)));
+            if (k + 1 + f == m && k + f) return text(kNumber | kClassified);
+        } else if (next != 'e' && next != 'E' && next != ' ') {
+            return text(kClassified);  // only an exponent or trailing blanks follow a number
+        }
+    }
+    text(0);
+    v.flags = classify_chars(v.data.chars, n);
+}
+
+// Writes the n characters (more than kInlineMax) over the old ones of slot's owned buffer, which
+// holds at least n, and settles the value as settle_short does. Up to 16 characters take two
+// overlapping word moves.
+[[gnu::always_inline]] inline void overwrite(Value& slot, const char* p, std::size_t n,
+                                             bool upper) {
+    char* out = const_cast<char*>(slot.data.ptr);
+    if (!upper && n <= 16) {
+        const std::uint64_t head = load8(p), tail = load8(p + n - 8);
+        store8(out, head);
+        store8(out + n - 8, tail);
+    } else {
+        copy_chars(out, p, n, upper);
+    }
+    out[n] = '\0';
+    slot.length = static_cast<std::uint32_t>(n);
+    slot.flags = kOwned;
+    if (n > 10) return;  // settle_short leaves longer strings unclassified
+    // Digits followed by a character no number has there settle without the scan ("2024-05").
+    const std::uint64_t w = load8(out);
+    const auto c = static_cast<unsigned char>(w);
+    if (static_cast<unsigned char>(c - '0') <= 9) {
+        const unsigned k = first_non_digit8(w);
+        const char next = out[k];
+        if (k < 8 && next != '.' && next != 'e' && next != 'E' && next != ' ') {
+            slot.flags = kOwned | kClassified;
+            return;
+        }
+    }
+    settle_short(slot);
+}
+
+// One piece of var_store_chars off its common path; false when it must stop there (a target
+// that is not a simple variable while the pieces are cut from a variable's buffer).
+[[gnu::noinline]] bool store_piece(Activation* a, VariableScope* scope, SymbolEntry& e,
+                                   const StorePiece& piece, bool upper, const char* source,
+                                   Value& kept) {
+    const char* p = piece.p;
+    const std::size_t n = piece.n;
+    if (e.kind != kSymbolSimple) {
+        if (source) return false;
+        Value v = kNullString;
+        copy_chars(start_string(v, n), p, n, upper);
+        var_store(a, piece.sym, v);
+        return true;
+    }
+    VarNode* node = symbol_node(scope, e, true);
+    Value& slot = node->value;
+    node->flags &= static_cast<std::uint8_t>(~kNodeDropped);
+    if (source && slot.length > kInlineMax && !(slot.flags & kInteger) && slot.data.ptr == source) {
+        // The pieces are cut from this buffer: it outlives the store in `kept`.
+        kept = slot;
+        slot = kNullString;
+    }
+    // A long value replacing one of about its length is written over the old characters:
+    // no buffer is taken or given back. The old buffer is owned (never borrowed or
+    // referenced).
+    if (n > kInlineMax && (slot.flags & (kInteger | kOwned)) == kOwned && slot.length >= n &&
+        slot.length <= 2 * n) {
+        overwrite(slot, p, n, upper);
+        return true;
+    }
+    Value v = kNullString;
+    if (n <= kInlineMax) {
+        if (n) {
+            const std::uint64_t w = piece_word(p, n);
+            put_short(v, upper ? upper_word(w) : w, n);
+        }
+    } else {
+        copy_chars(start_string(v, n), p, n, upper);
+        settle_short(v);
+    }
+    release(slot);
+    slot = v;
+    return true;
+}
+
+}  // namespace
+
 std::size_t var_store_chars(Activation* a, const StorePiece* pieces, std::size_t count, bool upper,
                             const char* source, Value& kept) {
     // One look-up of the symbol table and scope for the whole run of pieces.
     SymbolEntry* symbols = program().symbols.data();
     VariableScope* scope = a->scope;
-    for (const StorePiece* piece = pieces; piece != pieces + count; ++piece) {
-        const char* p = piece->p;
-        const std::size_t n = piece->n;
+    const std::uint32_t id = scope->id;
+    const StorePiece* const end = pieces + count;
+    for (const StorePiece* piece = pieces; piece != end; ++piece) {
         SymbolEntry& e = symbols[piece->sym];
-        if (e.kind != kSymbolSimple) {
-            if (source) return static_cast<std::size_t>(piece - pieces);
-            Value v = kNullString;
-            copy_chars(start_string(v, n), p, n, upper);
-            var_store(a, piece->sym, v);
-            continue;
-        }
-        VarNode* node = symbol_node(scope, e, true);
-        Value& slot = node->value;
-        node->flags &= static_cast<std::uint8_t>(~kNodeDropped);
-        if (source && slot.length > kInlineMax && !(slot.flags & kInteger) &&
-            slot.data.ptr == source) {
-            // The pieces are cut from this buffer: it outlives the store in `kept`.
-            kept = slot;
-            slot = kNullString;
-        }
-        // A long value replacing one of about its length is written over the old characters:
-        // no buffer is taken or given back. The old buffer is owned (never borrowed or
-        // referenced).
-        if (n > kInlineMax && (slot.flags & (kInteger | kOwned)) == kOwned && slot.length >= n &&
-            slot.length <= 2 * n) {
-            char* out = const_cast<char*>(slot.data.ptr);
-            copy_chars(out, p, n, upper);
-            out[n] = '\0';
-            slot.length = static_cast<std::uint32_t>(n);
-            slot.flags = kOwned;
-            settle_short(slot);
-            continue;
-        }
-        Value v = kNullString;
-        if (n <= kInlineMax) {
-            v.length = static_cast<std::uint32_t>(n);
-            v.flags = 0;
-            char* out = v.data.chars;
-            // Two overlapping moves cover 4 to 8 characters, three single ones 1 to 3.
-            if (n >= 4) {
-                std::uint32_t head, tail;
-                std::memcpy(&head, p, 4);
-                std::memcpy(&tail, p + n - 4, 4);
-                std::memcpy(out, &head, 4);
-                std::memcpy(out + n - 4, &tail, 4);
-            } else if (n) {
-                out[0] = p[0];
-                out[n / 2] = p[n / 2];
-                out[n - 1] = p[n - 1];
+        const std::size_t n = piece->n;
+        // The common stores go to a simple variable cached for this scope (a tag of this scope
+        // comes with a node) that is no alias and was not dropped: 1 to 8 characters over a
+        // value without a buffer, or a long value written over the old characters.
+        if (e.tail == id && e.kind == kSymbolSimple) {
+            auto* node = static_cast<VarNode*>(e.cache);
+            Value& slot = node->value;
+            if (!(node->flags & (kNodeExposed | kNodeDropped))) {
+                if (!(slot.flags & kOwned)) {  // nothing to give back; not the source
+                    if (n - 1 < kInlineMax) {
+                        const std::uint64_t w = piece_word(piece->p, n);
+                        put_short(slot, upper ? upper_word(w) : w, n);
+                        continue;
+                    }
+                } else if (n > kInlineMax && !(slot.flags & kInteger) && slot.length >= n &&
+                           slot.length <= 2 * n && slot.data.ptr != source) {
+                    // A long value over one of about its length: no buffer taken or given back.
+                    overwrite(slot, piece->p, n, upper);
+                    continue;
+                }
             }
-            if (upper) copy_chars(out, out, n, true);
-        } else {
-            copy_chars(start_string(v, n), p, n, upper);
         }
-        settle_short(v);
-        release(slot);
-        slot = v;
+        if (!store_piece(a, scope, e, *piece, upper, source, kept))
+            return static_cast<std::size_t>(piece - pieces);
     }
     return count;
 }

@@ -1294,7 +1294,64 @@ void vars_hand_back(Activation* callee, Activation* caller) {
     caller->scope = callee->scope;
 }
 
+namespace {
+
+// The node of compound symbol e when it is the commonest compound, an array element: one tail
+// part (a literal or a simple variable cached for the scope) whose value is a non-negative
+// integer form, a stem cached for the scope, and a number-tail node that is no alias. Null in
+// every other case, which the general paths take. Reads the same entries single_tail and
+// tail_node_of do, without their general cases.
+[[gnu::always_inline]] inline VarNode* element_node(const Program& p, const SymbolEntry& e,
+                                                    const VariableScope* scope) {
+    if (e.tail == kTailTooMany) return nullptr;
+    const Value& d = p.literals[e.tail];
+    if (d.length != 6) return nullptr;  // the stem and one part, 3 bytes each
+    const auto* items = reinterpret_cast<const std::uint8_t*>(d.data.chars);
+    const std::size_t idx = items[4] | (items[5] << 8);
+    const Value* tail;
+    if (items[3] == 3) {
+        const SymbolEntry& t = p.symbols[idx];
+        if (t.tail != scope->id || t.kind != kSymbolSimple) return nullptr;
+        const auto* node = static_cast<const VarNode*>(t.cache);
+        if (node->flags & kNodeExposed) return nullptr;
+        tail = &node->value;
+    } else {
+        tail = &p.literals[idx];
+    }
+    if (!(tail->flags & kInteger) || tail->data.integer < 0) return nullptr;
+    const SymbolEntry& s = p.symbols[items[1] | (items[2] << 8)];
+    // An integer's name takes at most 11 characters: no derived name can pass the limit.
+    if (s.tail != scope->id || s.kind != kSymbolStem ||
+        std::size_t{s.name.length} + 11 > kMaxDerivedName)
+        return nullptr;
+    const auto* stem = static_cast<const VarNode*>(s.cache);
+    if (stem->flags & kNodeExposed) return nullptr;
+    VarNode* node = find_number(stem, static_cast<std::uint32_t>(tail->data.integer));
+    return node && !(node->flags & kNodeExposed) ? node : nullptr;
+}
+
+bool var_fetch_general(Activation* a, std::uint16_t sym, Value& out);
+
+}  // namespace
+
+// An array element that has a value is found without a call, so that this entry saves no
+// registers; every other fetch is passed on whole.
 bool var_fetch(Activation* a, std::uint16_t sym, Value& out) {
+    const Program& p = program();
+    const SymbolEntry& e = p.symbols[sym];
+    if (e.kind == kSymbolCompound) {
+        const VarNode* node = element_node(p, e, a->scope);
+        if (node && !is_absent(node->value)) {
+            out = borrow(node->value);
+            return true;
+        }
+    }
+    return var_fetch_general(a, sym, out);
+}
+
+namespace {
+
+[[gnu::noinline]] bool var_fetch_general(Activation* a, std::uint16_t sym, Value& out) {
     SymbolEntry& e = program().symbols[sym];
     VariableScope* scope = a->scope;
     if (e.kind != kSymbolCompound) {
@@ -1326,6 +1383,8 @@ bool var_fetch(Activation* a, std::uint16_t sym, Value& out) {
     out = make_value(g_derived, total, true);
     return false;
 }
+
+}  // namespace
 
 void var_store(Activation* a, std::uint16_t sym, Value v) {
     // v is freed when the name cannot be derived or a node cannot be made: each node is

@@ -1480,7 +1480,12 @@ inline std::uint64_t upper_word(std::uint64_t w) {
         if (next == '.') {
             const unsigned f = k + 1 == m ? 0 : first_non_digit8(d >> (8 * (k + 1)));
             if (k + 1 + f == m && k + f) return text(kNumber | kClassified);
-        } else if (next != 'e' && next != 'E' && next != ' ') {
+        } else if (next == ' ') {
+            // Blanks after digits end a number: any other character after them ("0 n") makes
+            // the string text. (A sign may be followed by blanks: that case is left over.)
+            const std::uint64_t blanks = (0x20 * kLanes8) >> (8 * (8 - (m - k)));
+            if (k && (d >> (8 * k)) != blanks) return text(kClassified);
+        } else if (next != 'e' && next != 'E') {
             return text(kClassified);  // only an exponent or trailing blanks follow a number
         }
     }

@@ -1417,8 +1417,8 @@ void var_store(Activation* a, std::uint16_t sym, Value v) {
 namespace {
 
 // The 1 to 8 characters of a piece in one word, first character in the low byte and zero bytes
-// after: two overlapping loads cover 4 to 8 characters, three single ones 1 to 3 (none reads
-// past the piece).
+// after: two overlapping loads cover 4 to 8 characters, and 1 to 3 take their last one and
+// their first two (none reads past the piece).
 [[gnu::always_inline]] inline std::uint64_t piece_word(const char* p, std::size_t n) {
     if (n >= 4) {
         std::uint32_t head, tail;
@@ -1426,10 +1426,11 @@ namespace {
         std::memcpy(&tail, p + n - 4, 4);
         return head | (static_cast<std::uint64_t>(tail) << (8 * (n - 4)));
     }
-    auto at = [p](std::size_t i) {
-        return static_cast<std::uint64_t>(static_cast<unsigned char>(p[i])) << (8 * i);
-    };
-    return at(0) | at(n / 2) | at(n - 1);
+    const std::uint64_t last = static_cast<unsigned char>(p[n - 1]);
+    if (n == 1) return last;
+    std::uint16_t head;
+    std::memcpy(&head, p, 2);
+    return head | last << (8 * (n - 1));
 }
 
 // Folds the bytes 'a' to 'z' of w to upper case (bytes with the top bit set are left alone).

@@ -1572,8 +1572,12 @@ inline std::uint64_t upper_word(std::uint64_t w) {
 
 }  // namespace
 
-std::size_t var_store_chars(Activation* a, const StorePiece* pieces, std::size_t count, bool upper,
-                            const char* source, Value& kept) {
+namespace {
+
+// var_store_chars with the folding fixed, so that the loop does not test it for each piece.
+template <bool upper>
+std::size_t store_pieces(Activation* a, const StorePiece* pieces, std::size_t count,
+                         const char* source, Value& kept) {
     // One look-up of the symbol table and scope for the whole run of pieces.
     SymbolEntry* symbols = program().symbols.data();
     VariableScope* scope = a->scope;
@@ -1607,6 +1611,14 @@ std::size_t var_store_chars(Activation* a, const StorePiece* pieces, std::size_t
             return static_cast<std::size_t>(piece - pieces);
     }
     return count;
+}
+
+}  // namespace
+
+std::size_t var_store_chars(Activation* a, const StorePiece* pieces, std::size_t count, bool upper,
+                            const char* source, Value& kept) {
+    return upper ? store_pieces<true>(a, pieces, count, source, kept)
+                 : store_pieces<false>(a, pieces, count, source, kept);
 }
 
 void var_drop(Activation* a, std::uint16_t sym) {

@@ -1296,63 +1296,47 @@ void vars_hand_back(Activation* callee, Activation* caller) {
 
 namespace {
 
-// The node of compound symbol e when it is the commonest compound, an array element: one tail
-// part (a literal or a simple variable cached for the scope) whose value is a non-negative
-// integer form, a stem cached for the scope, and a number-tail node that is no alias. Null in
-// every other case, which the general paths take. Reads the same entries single_tail and
-// tail_node_of do, without their general cases.
-[[gnu::always_inline]] inline VarNode* element_node(const Program& p, const SymbolEntry& e,
-                                                    const VariableScope* scope) {
+// What single_tail gives (the stem symbol, and the tail's value in tail) when the symbol cache
+// alone gives it: a tail variable not cached for the scope, or an alias, gives null, and the
+// general path looks it up.
+[[gnu::always_inline]] inline SymbolEntry* cached_single_tail(Program& p, const SymbolEntry& e,
+                                                              const VariableScope* scope,
+                                                              const Value*& tail) {
     if (e.tail == kTailTooMany) return nullptr;
     const Value& d = p.literals[e.tail];
     if (d.length != 6) return nullptr;  // the stem and one part, 3 bytes each
     const auto* items = reinterpret_cast<const std::uint8_t*>(d.data.chars);
     const std::size_t idx = items[4] | (items[5] << 8);
-    const Value* tail;
+    const Value* v;
     if (items[3] == 3) {
         const SymbolEntry& t = p.symbols[idx];
         if (t.tail != scope->id || t.kind != kSymbolSimple) return nullptr;
         const auto* node = static_cast<const VarNode*>(t.cache);
-        if (node->flags & kNodeExposed) return nullptr;
-        tail = &node->value;
+        if ((node->flags & kNodeExposed) || is_absent(node->value)) return nullptr;
+        v = &node->value;
     } else {
-        tail = &p.literals[idx];
+        v = &p.literals[idx];
     }
-    if (!(tail->flags & kInteger) || tail->data.integer < 0) return nullptr;
-    const SymbolEntry& s = p.symbols[items[1] | (items[2] << 8)];
-    // An integer's name takes at most 11 characters: no derived name can pass the limit.
-    if (s.tail != scope->id || s.kind != kSymbolStem ||
-        std::size_t{s.name.length} + 11 > kMaxDerivedName)
-        return nullptr;
-    const auto* stem = static_cast<const VarNode*>(s.cache);
-    if (stem->flags & kNodeExposed) return nullptr;
-    VarNode* node = find_number(stem, static_cast<std::uint32_t>(tail->data.integer));
-    return node && !(node->flags & kNodeExposed) ? node : nullptr;
+    SymbolEntry& stem = p.symbols[items[1] | (items[2] << 8)];
+    // An integer form takes at most 11 characters.
+    const std::size_t length =
+        std::size_t{stem.name.length} + (v->flags & kInteger ? 11 : v->length);
+    if (stem.kind != kSymbolStem || length > kMaxDerivedName) return nullptr;
+    tail = v;
+    return &stem;
 }
 
 bool var_fetch_general(Activation* a, std::uint16_t sym, Value& out);
+bool fetch_single(Activation* a, SymbolEntry& e, SymbolEntry& stem, const Value& tail, Value& out);
 
 }  // namespace
 
-// An array element that has a value is found without a call, so that this entry saves no
-// registers; every other fetch is passed on whole.
+// An array element with a value whose stem and tail variable are cached is found without a
+// call, so that this path saves no registers; other compounds are passed on, with what was
+// found on the way.
 bool var_fetch(Activation* a, std::uint16_t sym, Value& out) {
-    const Program& p = program();
-    const SymbolEntry& e = p.symbols[sym];
-    if (e.kind == kSymbolCompound) {
-        const VarNode* node = element_node(p, e, a->scope);
-        if (node && !is_absent(node->value)) {
-            out = borrow(node->value);
-            return true;
-        }
-    }
-    return var_fetch_general(a, sym, out);
-}
-
-namespace {
-
-[[gnu::noinline]] bool var_fetch_general(Activation* a, std::uint16_t sym, Value& out) {
-    SymbolEntry& e = program().symbols[sym];
+    Program& p = program();
+    SymbolEntry& e = p.symbols[sym];
     VariableScope* scope = a->scope;
     if (e.kind != kSymbolCompound) {
         VarNode* node = symbol_node(scope, e, false);
@@ -1364,15 +1348,27 @@ namespace {
         return false;
     }
     const Value* tail;
-    if (SymbolEntry* s = single_tail(program(), scope, e, tail)) {
-        if (VarNode* stem = symbol_node(scope, *s, false)) {
-            if (const Value* v = compound_of(stem, tail_node_of(stem, *tail, false))) {
-                out = borrow(*v);
+    SymbolEntry* s = cached_single_tail(p, e, scope, tail);
+    if (!s) return var_fetch_general(a, sym, out);
+    if ((tail->flags & kInteger) && tail->data.integer >= 0 && s->tail == scope->id) {
+        const auto* stem = static_cast<const VarNode*>(s->cache);
+        if (!(stem->flags & kNodeExposed)) {
+            const VarNode* node = find_number(stem, static_cast<std::uint32_t>(tail->data.integer));
+            if (node && !(node->flags & kNodeExposed) && !is_absent(node->value)) {
+                out = borrow(node->value);
                 return true;
             }
         }
-        // Unset: the name is formed below.
     }
+    return fetch_single(a, e, *s, *tail, out);
+}
+
+namespace {
+
+// A compound of one tail part (see single_tail), through the stem's node; when it has no value,
+// its name is formed.
+// A compound symbol's value through its derived name; when it has none, the name.
+bool fetch_derived(VariableScope* scope, const SymbolEntry& e, Value& out) {
     std::size_t stem_len, total;
     if (VarNode* stem = derive_compound(scope, e, false, stem_len, total)) {
         if (const Value* v = compound_in(stem, {g_derived + stem_len, total - stem_len})) {
@@ -1382,6 +1378,30 @@ namespace {
     }
     out = make_value(g_derived, total, true);
     return false;
+}
+
+// A compound of one tail part (see single_tail), through the stem's node, else through its
+// derived name.
+[[gnu::noinline]] bool fetch_single(Activation* a, SymbolEntry& e, SymbolEntry& stem_entry,
+                                    const Value& tail, Value& out) {
+    VariableScope* scope = a->scope;
+    if (VarNode* stem = symbol_node(scope, stem_entry, false)) {
+        if (const Value* v = compound_of(stem, tail_node_of(stem, tail, false))) {
+            out = borrow(*v);
+            return true;
+        }
+    }
+    return fetch_derived(scope, e, out);
+}
+
+// A compound symbol's value (or name) by the general rules.
+[[gnu::noinline]] bool var_fetch_general(Activation* a, std::uint16_t sym, Value& out) {
+    SymbolEntry& e = program().symbols[sym];
+    VariableScope* scope = a->scope;
+    const Value* tail;
+    if (SymbolEntry* s = single_tail(program(), scope, e, tail))
+        return fetch_single(a, e, *s, *tail, out);
+    return fetch_derived(scope, e, out);
 }
 
 }  // namespace

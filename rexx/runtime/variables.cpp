@@ -11,6 +11,7 @@
 #include "rexx/host/session.h"
 #include "rexx/runtime/activation.h"
 #include "rexx/runtime/interp_ports.h"
+#include "rexx/runtime/number.h"
 #include "rexx/translate/program.h"
 
 namespace ketra {
@@ -1293,8 +1294,49 @@ void vars_hand_back(Activation* callee, Activation* caller) {
     caller->scope = callee->scope;
 }
 
+namespace {
+
+// What single_tail gives (the stem symbol, and the tail's value in tail) when the symbol cache
+// alone gives it: a tail variable not cached for the scope, or an alias, gives null, and the
+// general path looks it up.
+[[gnu::always_inline]] inline SymbolEntry* cached_single_tail(Program& p, const SymbolEntry& e,
+                                                              const VariableScope* scope,
+                                                              const Value*& tail) {
+    if (e.tail == kTailTooMany) return nullptr;
+    const Value& d = p.literals[e.tail];
+    if (d.length != 6) return nullptr;  // the stem and one part, 3 bytes each
+    const auto* items = reinterpret_cast<const std::uint8_t*>(d.data.chars);
+    const std::size_t idx = items[4] | (items[5] << 8);
+    const Value* v;
+    if (items[3] == 3) {
+        const SymbolEntry& t = p.symbols[idx];
+        if (t.tail != scope->id || t.kind != kSymbolSimple) return nullptr;
+        const auto* node = static_cast<const VarNode*>(t.cache);
+        if ((node->flags & kNodeExposed) || is_absent(node->value)) return nullptr;
+        v = &node->value;
+    } else {
+        v = &p.literals[idx];
+    }
+    SymbolEntry& stem = p.symbols[items[1] | (items[2] << 8)];
+    // An integer form takes at most 11 characters.
+    const std::size_t length =
+        std::size_t{stem.name.length} + (v->flags & kInteger ? 11 : v->length);
+    if (stem.kind != kSymbolStem || length > kMaxDerivedName) return nullptr;
+    tail = v;
+    return &stem;
+}
+
+bool var_fetch_general(Activation* a, std::uint16_t sym, Value& out);
+bool fetch_single(Activation* a, SymbolEntry& e, SymbolEntry& stem, const Value& tail, Value& out);
+
+}  // namespace
+
+// An array element with a value whose stem and tail variable are cached is found without a
+// call, so that this path saves no registers; other compounds are passed on, with what was
+// found on the way.
 bool var_fetch(Activation* a, std::uint16_t sym, Value& out) {
-    SymbolEntry& e = program().symbols[sym];
+    Program& p = program();
+    SymbolEntry& e = p.symbols[sym];
     VariableScope* scope = a->scope;
     if (e.kind != kSymbolCompound) {
         VarNode* node = symbol_node(scope, e, false);
@@ -1306,15 +1348,27 @@ bool var_fetch(Activation* a, std::uint16_t sym, Value& out) {
         return false;
     }
     const Value* tail;
-    if (SymbolEntry* s = single_tail(program(), scope, e, tail)) {
-        if (VarNode* stem = symbol_node(scope, *s, false)) {
-            if (const Value* v = compound_of(stem, tail_node_of(stem, *tail, false))) {
-                out = borrow(*v);
+    SymbolEntry* s = cached_single_tail(p, e, scope, tail);
+    if (!s) return var_fetch_general(a, sym, out);
+    if ((tail->flags & kInteger) && tail->data.integer >= 0 && s->tail == scope->id) {
+        const auto* stem = static_cast<const VarNode*>(s->cache);
+        if (!(stem->flags & kNodeExposed)) {
+            const VarNode* node = find_number(stem, static_cast<std::uint32_t>(tail->data.integer));
+            if (node && !(node->flags & kNodeExposed) && !is_absent(node->value)) {
+                out = borrow(node->value);
                 return true;
             }
         }
-        // Unset: the name is formed below.
     }
+    return fetch_single(a, e, *s, *tail, out);
+}
+
+namespace {
+
+// A compound of one tail part (see single_tail), through the stem's node; when it has no value,
+// its name is formed.
+// A compound symbol's value through its derived name; when it has none, the name.
+bool fetch_derived(VariableScope* scope, const SymbolEntry& e, Value& out) {
     std::size_t stem_len, total;
     if (VarNode* stem = derive_compound(scope, e, false, stem_len, total)) {
         if (const Value* v = compound_in(stem, {g_derived + stem_len, total - stem_len})) {
@@ -1325,6 +1379,32 @@ bool var_fetch(Activation* a, std::uint16_t sym, Value& out) {
     out = make_value(g_derived, total, true);
     return false;
 }
+
+// A compound of one tail part (see single_tail), through the stem's node, else through its
+// derived name.
+[[gnu::noinline]] bool fetch_single(Activation* a, SymbolEntry& e, SymbolEntry& stem_entry,
+                                    const Value& tail, Value& out) {
+    VariableScope* scope = a->scope;
+    if (VarNode* stem = symbol_node(scope, stem_entry, false)) {
+        if (const Value* v = compound_of(stem, tail_node_of(stem, tail, false))) {
+            out = borrow(*v);
+            return true;
+        }
+    }
+    return fetch_derived(scope, e, out);
+}
+
+// A compound symbol's value (or name) by the general rules.
+[[gnu::noinline]] bool var_fetch_general(Activation* a, std::uint16_t sym, Value& out) {
+    SymbolEntry& e = program().symbols[sym];
+    VariableScope* scope = a->scope;
+    const Value* tail;
+    if (SymbolEntry* s = single_tail(program(), scope, e, tail))
+        return fetch_single(a, e, *s, *tail, out);
+    return fetch_derived(scope, e, out);
+}
+
+}  // namespace
 
 void var_store(Activation* a, std::uint16_t sym, Value v) {
     // v is freed when the name cannot be derived or a node cannot be made: each node is
@@ -1354,70 +1434,211 @@ void var_store(Activation* a, std::uint16_t sym, Value v) {
     set_value(node, hold.take());
 }
 
-std::size_t var_store_chars(Activation* a, const StorePiece* pieces, std::size_t count, bool upper,
-                            const char* source, Value& kept) {
+namespace {
+
+// The 1 to 8 characters of a piece in one word, first character in the low byte and zero bytes
+// after: two overlapping loads cover 4 to 8 characters, and 1 to 3 take their last one and
+// their first two (none reads past the piece).
+[[gnu::always_inline]] inline std::uint64_t piece_word(const char* p, std::size_t n) {
+    if (n >= 4) {
+        std::uint32_t head, tail;
+        std::memcpy(&head, p, 4);
+        std::memcpy(&tail, p + n - 4, 4);
+        return head | (static_cast<std::uint64_t>(tail) << (8 * (n - 4)));
+    }
+    const std::uint64_t last = static_cast<unsigned char>(p[n - 1]);
+    if (n == 1) return last;
+    std::uint16_t head;
+    std::memcpy(&head, p, 2);
+    return head | last << (8 * (n - 1));
+}
+
+// Folds the bytes 'a' to 'z' of w to upper case (bytes with the top bit set are left alone).
+inline std::uint64_t upper_word(std::uint64_t w) {
+    const std::uint64_t low7 = w & (0x7F * kLanes8);
+    const std::uint64_t from_a = low7 + (0x80 - 'a') * kLanes8;      // top bit: byte >= 'a'
+    const std::uint64_t past_z = low7 + (0x80 - 'z' - 1) * kLanes8;  // top bit: byte > 'z'
+    const std::uint64_t lower = from_a & ~past_z & ~w & (0x80 * kLanes8);
+    return w ^ (lower >> 2);
+}
+
+// Stores into v the 1 to 8 characters in w (as piece_word leaves them) as settle_short would
+// settle them: the integer form for whole-number syntax; digits (with a sign and at most one
+// period) classified as a number; digits followed by a character no number has there, or a
+// first character no number begins with, classified as neither. Only the rarer forms (blanks,
+// a plus sign, exponents) take the full classification. v holds no buffer.
+//
+// The record is written as two words (length and flags, then the characters) rather than
+// field by field.
+[[gnu::always_inline]] inline void put_short(Value& v, std::uint64_t w, std::size_t n) {
+    static_assert(offsetof(Value, flags) == 4 && offsetof(Value, data) == 8);
+    auto put = [&v](std::uint64_t head, std::uint64_t data) {
+        std::memcpy(reinterpret_cast<char*>(&v), &head, 8);
+        std::memcpy(reinterpret_cast<char*>(&v) + 8, &data, 8);
+    };
+    auto text = [&put, w, n](std::uint8_t flags) {
+        put(n | static_cast<std::uint64_t>(flags) << 32, w);
+    };
+    const auto c = static_cast<unsigned char>(w);
+    if (!may_begin_number(c)) return text(kClassified);
+    const bool neg = c == '-';
+    if (neg || static_cast<unsigned char>(c - '0') <= 9) {
+        const std::uint64_t d = neg ? w >> 8 : w;  // the characters after the sign
+        const std::size_t m = n - neg;
+        const unsigned k = first_non_digit8(d);  // the zero bytes after the piece stop it
+        if (k == m && m) {
+            if ((d & 0xFF) != '0' || (m == 1 && !neg)) {
+                // The lanes past the digits borrow, but only towards later bytes, which the
+                // shift drops.
+                const std::uint32_t x = word8_value((d - 0x30 * kLanes8) << (8 * (8 - m)));
+                return put(static_cast<std::uint64_t>(kInteger | kWhole | kNumber | kClassified)
+                               << 32,
+                           neg ? 0u - x : x);
+            }
+            return text(kNumber | kClassified);  // leading zeros
+        }
+        const auto next = static_cast<char>(d >> (8 * k));
+        if (next == '.') {
+            const unsigned f = k + 1 == m ? 0 : first_non_digit8(d >> (8 * (k + 1)));
+            if (k + 1 + f == m && k + f) return text(kNumber | kClassified);
+        } else if (next == ' ') {
+            // Blanks after digits end a number: any other character after them ("0 n") makes
+            // the string text. (A sign may be followed by blanks: that case is left over.)
+            const std::uint64_t blanks = (0x20 * kLanes8) >> (8 * (8 - (m - k)));
+            if (k && (d >> (8 * k)) != blanks) return text(kClassified);
+        } else if (next != 'e' && next != 'E') {
+            return text(kClassified);  // only an exponent or trailing blanks follow a number
+        }
+    }
+    text(0);
+    v.flags = classify_chars(v.data.chars, n);
+}
+
+// Writes the n characters (more than kInlineMax) over the old ones of slot's owned buffer, which
+// holds at least n, and settles the value as settle_short does. Up to 16 characters take two
+// overlapping word moves.
+[[gnu::always_inline]] inline void overwrite(Value& slot, const char* p, std::size_t n,
+                                             bool upper) {
+    char* out = const_cast<char*>(slot.data.ptr);
+    if (!upper && n <= 16) {
+        const std::uint64_t head = load8(p), tail = load8(p + n - 8);
+        store8(out, head);
+        store8(out + n - 8, tail);
+    } else {
+        copy_chars(out, p, n, upper);
+    }
+    out[n] = '\0';
+    slot.length = static_cast<std::uint32_t>(n);
+    slot.flags = kOwned;
+    if (n > 10) return;  // settle_short leaves longer strings unclassified
+    // Digits followed by a character no number has there settle without the scan ("2024-05").
+    const std::uint64_t w = load8(out);
+    const auto c = static_cast<unsigned char>(w);
+    if (static_cast<unsigned char>(c - '0') <= 9) {
+        const unsigned k = first_non_digit8(w);
+        const char next = out[k];
+        if (k < 8 && next != '.' && next != 'e' && next != 'E' && next != ' ') {
+            slot.flags = kOwned | kClassified;
+            return;
+        }
+    }
+    settle_short(slot);
+}
+
+// One piece of var_store_chars off its common path; false when it must stop there (a target
+// that is not a simple variable while the pieces are cut from a variable's buffer).
+[[gnu::noinline]] bool store_piece(Activation* a, VariableScope* scope, SymbolEntry& e,
+                                   const StorePiece& piece, bool upper, const char* source,
+                                   Value& kept) {
+    const char* p = piece.p;
+    const std::size_t n = piece.n;
+    if (e.kind != kSymbolSimple) {
+        if (source) return false;
+        Value v = kNullString;
+        copy_chars(start_string(v, n), p, n, upper);
+        var_store(a, piece.sym, v);
+        return true;
+    }
+    VarNode* node = symbol_node(scope, e, true);
+    Value& slot = node->value;
+    node->flags &= static_cast<std::uint8_t>(~kNodeDropped);
+    if (source && slot.length > kInlineMax && !(slot.flags & kInteger) && slot.data.ptr == source) {
+        // The pieces are cut from this buffer: it outlives the store in `kept`.
+        kept = slot;
+        slot = kNullString;
+    }
+    // A long value replacing one of about its length is written over the old characters:
+    // no buffer is taken or given back. The old buffer is owned (never borrowed or
+    // referenced).
+    if (n > kInlineMax && (slot.flags & (kInteger | kOwned)) == kOwned && slot.length >= n &&
+        slot.length <= 2 * n) {
+        overwrite(slot, p, n, upper);
+        return true;
+    }
+    Value v = kNullString;
+    if (n <= kInlineMax) {
+        if (n) {
+            const std::uint64_t w = piece_word(p, n);
+            put_short(v, upper ? upper_word(w) : w, n);
+        }
+    } else {
+        copy_chars(start_string(v, n), p, n, upper);
+        settle_short(v);
+    }
+    release(slot);
+    slot = v;
+    return true;
+}
+
+}  // namespace
+
+namespace {
+
+// var_store_chars with the folding fixed, so that the loop does not test it for each piece.
+template <bool upper>
+std::size_t store_pieces(Activation* a, const StorePiece* pieces, std::size_t count,
+                         const char* source, Value& kept) {
     // One look-up of the symbol table and scope for the whole run of pieces.
     SymbolEntry* symbols = program().symbols.data();
     VariableScope* scope = a->scope;
-    for (const StorePiece* piece = pieces; piece != pieces + count; ++piece) {
-        const char* p = piece->p;
-        const std::size_t n = piece->n;
+    const std::uint32_t id = scope->id;
+    const StorePiece* const end = pieces + count;
+    for (const StorePiece* piece = pieces; piece != end; ++piece) {
         SymbolEntry& e = symbols[piece->sym];
-        if (e.kind != kSymbolSimple) {
-            if (source) return static_cast<std::size_t>(piece - pieces);
-            Value v = kNullString;
-            copy_chars(start_string(v, n), p, n, upper);
-            var_store(a, piece->sym, v);
-            continue;
-        }
-        VarNode* node = symbol_node(scope, e, true);
-        Value& slot = node->value;
-        node->flags &= static_cast<std::uint8_t>(~kNodeDropped);
-        if (source && slot.length > kInlineMax && !(slot.flags & kInteger) &&
-            slot.data.ptr == source) {
-            // The pieces are cut from this buffer: it outlives the store in `kept`.
-            kept = slot;
-            slot = kNullString;
-        }
-        // A long value replacing one of about its length is written over the old characters:
-        // no buffer is taken or given back. The old buffer is owned (never borrowed or
-        // referenced).
-        if (n > kInlineMax && (slot.flags & (kInteger | kOwned)) == kOwned && slot.length >= n &&
-            slot.length <= 2 * n) {
-            char* out = const_cast<char*>(slot.data.ptr);
-            copy_chars(out, p, n, upper);
-            out[n] = '\0';
-            slot.length = static_cast<std::uint32_t>(n);
-            slot.flags = kOwned;
-            settle_short(slot);
-            continue;
-        }
-        Value v = kNullString;
-        if (n <= kInlineMax) {
-            v.length = static_cast<std::uint32_t>(n);
-            v.flags = 0;
-            char* out = v.data.chars;
-            // Two overlapping moves cover 4 to 8 characters, three single ones 1 to 3.
-            if (n >= 4) {
-                std::uint32_t head, tail;
-                std::memcpy(&head, p, 4);
-                std::memcpy(&tail, p + n - 4, 4);
-                std::memcpy(out, &head, 4);
-                std::memcpy(out + n - 4, &tail, 4);
-            } else if (n) {
-                out[0] = p[0];
-                out[n / 2] = p[n / 2];
-                out[n - 1] = p[n - 1];
+        const std::size_t n = piece->n;
+        // The common stores go to a simple variable cached for this scope (a tag of this scope
+        // comes with a node) that is no alias and was not dropped: 1 to 8 characters over a
+        // value without a buffer, or a long value written over the old characters.
+        if (e.tail == id && e.kind == kSymbolSimple) {
+            auto* node = static_cast<VarNode*>(e.cache);
+            Value& slot = node->value;
+            if (!(node->flags & (kNodeExposed | kNodeDropped))) {
+                if (!(slot.flags & kOwned)) {  // nothing to give back; not the source
+                    if (n - 1 < kInlineMax) {
+                        const std::uint64_t w = piece_word(piece->p, n);
+                        put_short(slot, upper ? upper_word(w) : w, n);
+                        continue;
+                    }
+                } else if (n > kInlineMax && !(slot.flags & kInteger) && slot.length >= n &&
+                           slot.length <= 2 * n && slot.data.ptr != source) {
+                    // A long value over one of about its length: no buffer taken or given back.
+                    overwrite(slot, piece->p, n, upper);
+                    continue;
+                }
             }
-            if (upper) copy_chars(out, out, n, true);
-        } else {
-            copy_chars(start_string(v, n), p, n, upper);
         }
-        settle_short(v);
-        release(slot);
-        slot = v;
+        if (!store_piece(a, scope, e, *piece, upper, source, kept))
+            return static_cast<std::size_t>(piece - pieces);
     }
     return count;
+}
+
+}  // namespace
+
+std::size_t var_store_chars(Activation* a, const StorePiece* pieces, std::size_t count, bool upper,
+                            const char* source, Value& kept) {
+    return upper ? store_pieces<true>(a, pieces, count, source, kept)
+                 : store_pieces<false>(a, pieces, count, source, kept);
 }
 
 void var_drop(Activation* a, std::uint16_t sym) {

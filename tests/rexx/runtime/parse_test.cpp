@@ -271,30 +271,17 @@ TEST_F(ParseTest, ParsingAVariableIntoItself) {
 // place when the old one is about as long) and is kept in the form a plain store gives it.
 TEST_F(ParseTest, PiecesReplaceValuesOfEveryLength) {
     std::uint16_t x = sym("X"), s = sym("S.A"), y = sym("Y");
-    const std::vector<std::string> pieces = {"a long first value here",
-                                             "a long first value",
-                                             "shorter value",
-                                             "12",
-                                             "a value much longer than the one it replaces",
-                                             "x",
-                                             "-123456789",
-                                             "1234567890",
-                                             "0012",
-                                             "lowercase words and more",
-                                             "  17.5e3 ",
-                                             "-0",
-                                             "999999999",
-                                             "123456789.5",
-                                             "2024-09-25",
-                                             "12:30",
-                                             "1e5",
-                                             "- 5",
-                                             "7 ",
-                                             "-x",
-                                             "-",
-                                             "5E-3",
-                                             "3.",
-                                             "12a"};
+    const std::vector<std::string> pieces = {
+        "a long first value here", "a long first value", "shorter value", "12",
+        "a value much longer than the one it replaces", "x", "-123456789", "1234567890", "0012",
+        "lowercase words and more", "  17.5e3 ", "-0", "999999999", "123456789.5", "2024-09-25",
+        "12:30", "1e5", "- 5", "7 ", "-x", "-", "5E-3", "3.",
+        // short pieces of every number shape
+        "0", "07", "-7", "-07", "98765432", "-9876543", "-0.5", ".5", "1.2.3", "12 ", "12  ", "0 n",
+        "12 e5", "-1 2", " 12", "+5", "1,2", "12e", "1e+2", "12.3x", "-.", ".", "-1.5e2",
+        // long ones written over others as long
+        "2024-09-26", "123456789", "2024-09-27", "1234.56789", "12345e678", "2024-09-28",
+        "1234 5678", "12345678 ", "1234567 9", "20240927", "12a"};
     for (const std::string& p : pieces) {
         for (std::uint16_t target : {x, s}) {
             parse(p, {kEnd, 0, 1, target});
@@ -313,6 +300,14 @@ TEST_F(ParseTest, PiecesReplaceValuesOfEveryLength) {
         }
     }
     EXPECT_EQ(get("S.A"), "12a");
+    // UPPER folds the letters a to z of a short piece and nothing else.
+    parse("az{`@\xE9Z1", {kEnd, 0, 1, x}, true);
+    EXPECT_EQ(get("X"), "AZ{`@\xE9Z1");
+    parse("1e3", {kEnd, 0, 1, x}, true);
+    EXPECT_EQ(get("X"), "1E3");
+    const Value* folded = var_slot(&top_, x);
+    ASSERT_NE(folded, nullptr);
+    EXPECT_TRUE(is_number(*folded));
     // UPPER folds a piece written over the old characters too.
     parse("the first long line", {kEnd, 0, 1, x}, true);
     EXPECT_EQ(get("X"), "THE FIRST LONG LINE");

@@ -202,6 +202,20 @@ bool whole_operand(const Value& v, std::int32_t& out) {
         return true;
     }
     if ((v.flags & kAbsent) || v.length == 0 || v.length > 10) return false;
+    if (v.length <= kInlineMax) {
+        // Inline characters: all the digits at once.
+        std::uint64_t x = load8(v.data.chars);
+        unsigned n = v.length;
+        const bool neg = (x & 0xFF) == '-';
+        if (neg) {
+            x >>= 8;
+            if (--n == 0) return false;
+        }
+        std::uint32_t r;
+        if (!chars8_value(x, n, r)) return false;
+        out = neg ? -static_cast<std::int32_t>(r) : static_cast<std::int32_t>(r);
+        return true;
+    }
     const char* p = chars_of(v);
     const char* const end = p + v.length;
     const bool neg = *p == '-';

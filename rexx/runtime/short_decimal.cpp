@@ -93,11 +93,8 @@ struct Fixed {
         --n;
         frac = static_cast<std::int32_t>(n - k);
     }
-    if (n == 0) return false;
-    // The n digits right-aligned behind '0' characters, the most significant byte first.
-    const std::uint64_t d = (x << (8 * (8 - n))) | (((0x30 * kLanes8) >> 8) >> (8 * (n - 1)));
-    if (first_non_digit8(d) != 8) return false;
-    const std::uint64_t c = word8_value(d - 0x30 * kLanes8);
+    std::uint32_t c;
+    if (n == 0 || !chars8_value(x, n, c)) return false;
     out = Fixed{c, c ? frac : 0, neg, 0};
     return true;
 }

@@ -36,11 +36,21 @@ constexpr Powers make_powers() {
     return t;
 }
 constexpr Powers kPow = make_powers();
+// The same up to 10^19 in 64 bits, for the paths that stay in one word.
+struct Powers64 {
+    std::uint64_t p[20];
+};
+constexpr Powers64 make_powers64() {
+    Powers64 t{};
+    for (int i = 0; i < 20; ++i) t.p[i] = static_cast<std::uint64_t>(kPow.p[i]);
+    return t;
+}
+constexpr Powers64 kPow64 = make_powers64();
 
 // Number of decimal digits of v > 0.
 int digit_count(std::uint64_t v) {
     int t = ((64 - __builtin_clzll(v)) * 1233) >> 12;
-    return t + (v >= static_cast<std::uint64_t>(kPow.p[t]));
+    return t + (v >= kPow64.p[t]);
 }
 int digit_count(u128 v) {
     std::uint64_t hi = static_cast<std::uint64_t>(v >> 64);
@@ -53,7 +63,7 @@ int digit_count(u128 v) {
 void cut(Short& x, std::int32_t keep) {
     if (x.nd <= keep) return;
     std::int32_t k = x.nd - keep;
-    x.coef /= static_cast<std::uint64_t>(kPow.p[k]);
+    x.coef /= kPow64.p[k];
     x.exp += k;
     x.nd = keep;
 }
@@ -174,9 +184,7 @@ bool scan_plain(const char* s, std::size_t len, std::int32_t keep, Short& out) {
     std::size_t from_int = sc.n1 < k ? sc.n1 : k;
     std::size_t from_frac = sc.n2 < k - from_int ? sc.n2 : k - from_int;
     std::uint64_t c = chars_value(sc.int_digits, from_int);
-    if (from_frac)
-        c = c * static_cast<std::uint64_t>(kPow.p[from_frac]) +
-            chars_value(sc.frac_digits, from_frac);
+    if (from_frac) c = c * kPow64.p[from_frac] + chars_value(sc.frac_digits, from_frac);
     std::size_t used = from_int + from_frac;
     return Short{sc.sign, static_cast<std::int32_t>(used),
                  sc.bottom + static_cast<std::int64_t>(total - used), c};
@@ -191,9 +199,9 @@ bool scan_plain(const char* s, std::size_t len, std::int32_t keep, Short& out) {
         std::int32_t nd = digit_count(c64);
         if (nd > p) {
             std::int32_t k = nd - p;
-            auto unit = static_cast<std::uint64_t>(kPow.p[k]);
+            const std::uint64_t unit = kPow64.p[k];
             std::uint64_t q = c64 / unit, rem = c64 % unit;
-            if (rem >= unit / 2 && ++q == kPow.p[p]) {
+            if (rem >= unit / 2 && ++q == kPow64.p[p]) {
                 q /= 10;
                 ++k;
             }
@@ -297,7 +305,7 @@ Short divide(const Short& a, const Short& b, std::int32_t p) {
     if (x.nd == 0) return kZeroValue;
     const std::int64_t top = x.exp + x.nd;  // digits before the point
     if (x.exp >= 0 && top <= 9 && top <= n.digits) {
-        auto v = static_cast<std::int32_t>(x.coef * static_cast<std::uint64_t>(kPow.p[x.exp]));
+        auto v = static_cast<std::int32_t>(x.coef * kPow64.p[x.exp]);
         return integer_constant(x.sign < 0 ? -v : v);
     }
     Value word;
@@ -412,9 +420,9 @@ Short divide(const Short& a, const Short& b, std::int32_t p) {
     const std::int32_t sa = f - a.frac, sb = f - b.frac;
     // Operands that line up below 10^DIGITS are neither cut nor moved by the rounding of the
     // general path, and neither is a sum that stays below 10^DIGITS: it is exact.
-    if (sa <= p && sb <= p && a.coef < kPow.p[p - sa] && b.coef < kPow.p[p - sb]) {
-        const std::uint64_t x = a.coef * static_cast<std::uint64_t>(kPow.p[sa]);
-        const std::uint64_t y = b.coef * static_cast<std::uint64_t>(kPow.p[sb]);
+    if (sa <= p && sb <= p && a.coef < kPow64.p[p - sa] && b.coef < kPow64.p[p - sb]) {
+        const std::uint64_t x = a.coef * kPow64.p[sa];
+        const std::uint64_t y = b.coef * kPow64.p[sb];
         bool neg = a.neg;
         std::uint64_t c;
         if (a.neg == b.neg) {
@@ -425,7 +433,7 @@ Short divide(const Short& a, const Short& b, std::int32_t p) {
             c = y - x;
             neg = b.neg;
         }
-        if (c < kPow.p[p]) {
+        if (c < kPow64.p[p]) {
             if (f == 0 && c <= static_cast<std::uint64_t>(kMaxInteger)) {
                 const auto v = static_cast<std::int32_t>(c);
                 return integer_constant(neg ? -v : v);

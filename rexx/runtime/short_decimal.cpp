@@ -117,6 +117,17 @@ struct Fixed {
     return s;
 }
 
+// A fraction laid out in one word (inline_fraction below), read back: the coefficient from the
+// record, the number of fraction digits from where its period is.
+[[gnu::always_inline]] inline Fixed kept_inline(const Value& v) {
+    const std::uint64_t x = load8(v.data.chars);
+    const std::uint64_t y = x ^ (0x2E * kLanes8);
+    const std::uint64_t dots = (y - kLanes8) & ~y & (0x80 * kLanes8);
+    const auto at = static_cast<std::int32_t>(__builtin_ctzll(dots) / 8);
+    return Fixed{(std::uint64_t{v.reserved} << 16) | v.scan,
+                 static_cast<std::int32_t>(v.length) - 1 - at, (x & 0xFF) == '-', 0};
+}
+
 // The common shape "[-]digits[.digits]" of at most 19 characters, read in one pass (every
 // digit fits the 64-bit coefficient before the cut). False for any other shape.
 bool scan_plain(const char* s, std::size_t len, std::int32_t keep, Short& out) {
@@ -165,6 +176,7 @@ bool scan_plain(const char* s, std::size_t len, std::int32_t keep, Short& out) {
     }
     if (v.flags & kScanned) {
         // A result of this path, read back from the form it was laid out from.
+        if (v.length <= kInlineMax) return fixed_short(kept_inline(v), p);
         Short s{v.data.ptr[0] == '-' ? -1 : 1, v.scan >> 8,
                 -static_cast<std::int64_t>(v.scan & 0xFF), load8(v.data.ptr + kSideOffset)};
         cut(s, keep);
@@ -294,7 +306,10 @@ Short divide(const Short& a, const Short& b, std::int32_t p) {
     if (neg) w = (w << 8) | '-';
     out = Value{};
     out.length = static_cast<std::uint32_t>(len);
-    out.flags = kNumber | kClassified;
+    // The coefficient (at most seven digits) is kept in the record's spare 24 bits.
+    out.flags = kNumber | kClassified | kScanned;
+    out.reserved = static_cast<std::uint8_t>(coef >> 16);
+    out.scan = static_cast<std::uint16_t>(coef);
     store8(out.data.chars, w);
     return true;
 }
@@ -400,6 +415,10 @@ Short divide(const Short& a, const Short& b, std::int32_t p) {
         return true;
     }
     if (v.flags & kScanned) {
+        if (v.length <= kInlineMax) {
+            out = kept_inline(v);
+            return true;
+        }
         // A result of DIGITS digits (a rounded one, typically) leaves no room for an exact sum.
         const std::int32_t nd = v.scan >> 8;
         if (nd >= p) return false;

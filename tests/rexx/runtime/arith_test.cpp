@@ -349,6 +349,31 @@ TEST_F(Arith, ShortSumsMatchDigitPath) {
                         << "digits " << d << ": '" << text_of(a.get()) << "' op " << op << " '"
                         << text_of(b.get()) << "'";
     }
+    // Short fractions keep their coefficient in the record: as operands at other precisions
+    // (where they are cut) and through a copy they must act as their characters.
+    int kept = 0;
+    ValueHolder other(make_value("0.7"));
+    for (const ValueHolder& a : ops)
+        for (const ValueHolder& b : ops) {
+            std::string chars;
+            ValueHolder res;
+            if (test::error_of(
+                    [&] { res = ValueHolder(arith(a.get(), b.get(), kOpSubtract, {})); }))
+                continue;
+            const Value& v = res.get();
+            if (!(v.flags & kScanned) || v.length > kInlineMax) continue;
+            ++kept;
+            ValueHolder same(make_value(text_of(v)));
+            for (int e : {1, 2, 5, 16})
+                for (int op : {kOpAdd, kOpMultiply, kOpDivide, kOpRemainder}) {
+                    Numeric m = digits(e);
+                    EXPECT_EQ(fast(v, op, other.get(), m), fast(same.get(), op, other.get(), m))
+                        << text_of(v) << " at " << e;
+                    EXPECT_EQ(fast(other.get(), op, v, m), reference(other.get(), op, v, m))
+                        << text_of(v) << " at " << e;
+                }
+        }
+    EXPECT_GT(kept, 50);
     std::mt19937 rng(515);
     for (int d : {3, 9, 16}) {
         Numeric n = digits(d);

@@ -86,13 +86,15 @@ struct Fixed {
     std::int32_t nd = 0;  // digits of coef when known, else 0
 };
 [[gnu::always_inline]] inline bool read_inline(std::uint64_t x, unsigned n, Fixed& out) {
+    // A shortened record may hold stale characters past its length.
+    x &= ~0ull >> (8 * (8 - n));
     const bool neg = (x & 0xFF) == '-';
     if (neg) {
         x >>= 8;
         --n;
     }
     // The first period is found exactly (a borrow only flags bytes after it); a second one is
-    // then no digit. Bytes past the characters are zeros, never periods.
+    // then no digit. The bytes past the characters are now zeros, never periods.
     const std::uint64_t y = x ^ (0x2E * kLanes8);
     const std::uint64_t dots = (y - kLanes8) & ~y & (0x80 * kLanes8);
     std::int32_t frac = 0;

@@ -202,6 +202,20 @@ bool whole_operand(const Value& v, std::int32_t& out) {
         return true;
     }
     if ((v.flags & kAbsent) || v.length == 0 || v.length > 10) return false;
+    if (v.length <= kInlineMax) {
+        // Inline characters: all the digits at once.
+        std::uint64_t x = load8(v.data.chars);
+        unsigned n = v.length;
+        const bool neg = (x & 0xFF) == '-';
+        if (neg) {
+            x >>= 8;
+            if (--n == 0) return false;
+        }
+        std::uint32_t r;
+        if (!chars8_value(x, n, r)) return false;
+        out = neg ? -static_cast<std::int32_t>(r) : static_cast<std::int32_t>(r);
+        return true;
+    }
     const char* p = chars_of(v);
     const char* const end = p + v.length;
     const bool neg = *p == '-';
@@ -221,13 +235,21 @@ bool whole_operand(const Value& v, std::int32_t& out) {
     return true;
 }
 
+// The integer form read in place; the characters of others only when they may be whole.
+[[gnu::always_inline]] inline bool whole_value(const Value& v, std::int32_t& out) {
+    if (v.flags & kInteger) {
+        out = v.data.integer;
+        return true;
+    }
+    return may_be_whole(v) && whole_operand(v, out);
+}
+
 }  // namespace
 
 Value arith(const Value& l, const Value& r, int op, const Numeric& n) {
     if (op < kOpAdd || op > kOpSign) internal_error(320);
     std::int32_t x, y = 0;
-    if (n.digits >= 9 && may_be_whole(l) && whole_operand(l, x) &&
-        (op >= kOpPlus || (may_be_whole(r) && whole_operand(r, y)))) {
+    if (n.digits >= 9 && whole_value(l, x) && (op >= kOpPlus || whole_value(r, y))) {
         Value out;
         if (fast_arith(x, y, op, out)) return out;
     }

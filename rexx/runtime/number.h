@@ -53,6 +53,15 @@ inline std::uint32_t word8_value(std::uint64_t x) {
     x = (x * 10000 + (x >> 32)) & 0xFFFFFFFFull;
     return static_cast<std::uint32_t>(x);
 }
+// The value of the n (1 to 8) characters in x (the first in the lowest byte; any bytes past
+// them are shifted out) when they are all digits '0'..'9'; false otherwise.
+inline bool chars8_value(std::uint64_t x, unsigned n, std::uint32_t& out) {
+    // Right-aligned behind '0' characters, so that the first is the most significant.
+    const std::uint64_t d = (x << (8 * (8 - n))) | (((0x30 * kLanes8) >> 8) >> (8 * (n - 1)));
+    if (first_non_digit8(d) != 8) return false;
+    out = word8_value(d - 0x30 * kLanes8);
+    return true;
+}
 inline std::uint32_t digits8_value(const std::uint8_t* d) {
     return word8_value(load8(d));
 }

@@ -36,11 +36,21 @@ constexpr Powers make_powers() {
     return t;
 }
 constexpr Powers kPow = make_powers();
+// The same up to 10^19 in 64 bits, for the paths that stay in one word.
+struct Powers64 {
+    std::uint64_t p[20];
+};
+constexpr Powers64 make_powers64() {
+    Powers64 t{};
+    for (int i = 0; i < 20; ++i) t.p[i] = static_cast<std::uint64_t>(kPow.p[i]);
+    return t;
+}
+constexpr Powers64 kPow64 = make_powers64();
 
 // Number of decimal digits of v > 0.
 int digit_count(std::uint64_t v) {
     int t = ((64 - __builtin_clzll(v)) * 1233) >> 12;
-    return t + (v >= static_cast<std::uint64_t>(kPow.p[t]));
+    return t + (v >= kPow64.p[t]);
 }
 int digit_count(u128 v) {
     std::uint64_t hi = static_cast<std::uint64_t>(v >> 64);
@@ -53,7 +63,7 @@ int digit_count(u128 v) {
 void cut(Short& x, std::int32_t keep) {
     if (x.nd <= keep) return;
     std::int32_t k = x.nd - keep;
-    x.coef /= static_cast<std::uint64_t>(kPow.p[k]);
+    x.coef /= kPow64.p[k];
     x.exp += k;
     x.nd = keep;
 }
@@ -65,6 +75,59 @@ std::uint64_t chars_value(const char* s, std::size_t n) {
     for (; i + 8 <= n; i += 8) v = v * 100000000 + word8_value(load8(s + i) - 0x30 * kLanes8);
     for (; i < n; ++i) v = v * 10 + static_cast<std::uint64_t>(s[i] - '0');
     return v;
+}
+
+// An operand "[-]digits[.digits]" of at most eight characters, written as coef * 10^-frac
+// (frac 0 for zero), taken apart with word arithmetic from the inline characters x (n of them).
+struct Fixed {
+    std::uint64_t coef;
+    std::int32_t frac;
+    bool neg;
+    std::int32_t nd = 0;  // digits of coef when known, else 0
+};
+[[gnu::always_inline]] inline bool read_inline(std::uint64_t x, unsigned n, Fixed& out) {
+    // A shortened record may hold stale characters past its length.
+    x &= ~0ull >> (8 * (8 - n));
+    const bool neg = (x & 0xFF) == '-';
+    if (neg) {
+        x >>= 8;
+        --n;
+    }
+    // The first period is found exactly (a borrow only flags bytes after it); a second one is
+    // then no digit. The bytes past the characters are now zeros, never periods.
+    const std::uint64_t y = x ^ (0x2E * kLanes8);
+    const std::uint64_t dots = (y - kLanes8) & ~y & (0x80 * kLanes8);
+    std::int32_t frac = 0;
+    if (dots) {
+        const unsigned k = static_cast<unsigned>(__builtin_ctzll(dots)) / 8;
+        const std::uint64_t low = (1ull << (8 * k)) - 1;
+        x = (x & low) | ((x >> 8) & ~low);
+        --n;
+        frac = static_cast<std::int32_t>(n - k);
+    }
+    std::uint32_t c;
+    if (n == 0 || !chars8_value(x, n, c)) return false;
+    out = Fixed{c, c ? frac : 0, neg, 0};
+    return true;
+}
+
+// The operand at precision p (p + 1 digits kept).
+[[gnu::always_inline]] inline Short fixed_short(const Fixed& f, std::int32_t p) {
+    if (f.coef == 0) return kShortZero;
+    Short s{f.neg ? -1 : 1, f.nd ? f.nd : digit_count(f.coef), -f.frac, f.coef};
+    cut(s, p + 1);
+    return s;
+}
+
+// A fraction laid out in one word (inline_fraction below), read back: the coefficient from the
+// record, the number of fraction digits from where its period is.
+[[gnu::always_inline]] inline Fixed kept_inline(const Value& v) {
+    const std::uint64_t x = load8(v.data.chars);
+    const std::uint64_t y = x ^ (0x2E * kLanes8);
+    const std::uint64_t dots = (y - kLanes8) & ~y & (0x80 * kLanes8);
+    const auto at = static_cast<std::int32_t>(__builtin_ctzll(dots) / 8);
+    return Fixed{(std::uint64_t{v.reserved} << 16) | v.scan,
+                 static_cast<std::int32_t>(v.length) - 1 - at, (x & 0xFF) == '-', 0};
 }
 
 // The common shape "[-]digits[.digits]" of at most 19 characters, read in one pass (every
@@ -115,12 +178,16 @@ bool scan_plain(const char* s, std::size_t len, std::int32_t keep, Short& out) {
     }
     if (v.flags & kScanned) {
         // A result of this path, read back from the form it was laid out from.
+        if (v.length <= kInlineMax) return fixed_short(kept_inline(v), p);
         Short s{v.data.ptr[0] == '-' ? -1 : 1, v.scan >> 8,
                 -static_cast<std::int64_t>(v.scan & 0xFF), load8(v.data.ptr + kSideOffset)};
         cut(s, keep);
         return s;
     }
     if ((v.flags & kClassified) && !(v.flags & kNumber)) error(41);
+    Fixed fixed;
+    if (v.length - 1 < kInlineMax && read_inline(load8(v.data.chars), v.length, fixed))
+        return fixed_short(fixed, p);
     Short plain;
     if (scan_plain(chars_of(v), v.length, keep, plain)) return plain;
     NumberScan sc;
@@ -131,9 +198,7 @@ bool scan_plain(const char* s, std::size_t len, std::int32_t keep, Short& out) {
     std::size_t from_int = sc.n1 < k ? sc.n1 : k;
     std::size_t from_frac = sc.n2 < k - from_int ? sc.n2 : k - from_int;
     std::uint64_t c = chars_value(sc.int_digits, from_int);
-    if (from_frac)
-        c = c * static_cast<std::uint64_t>(kPow.p[from_frac]) +
-            chars_value(sc.frac_digits, from_frac);
+    if (from_frac) c = c * kPow64.p[from_frac] + chars_value(sc.frac_digits, from_frac);
     std::size_t used = from_int + from_frac;
     return Short{sc.sign, static_cast<std::int32_t>(used),
                  sc.bottom + static_cast<std::int64_t>(total - used), c};
@@ -148,9 +213,9 @@ bool scan_plain(const char* s, std::size_t len, std::int32_t keep, Short& out) {
         std::int32_t nd = digit_count(c64);
         if (nd > p) {
             std::int32_t k = nd - p;
-            auto unit = static_cast<std::uint64_t>(kPow.p[k]);
+            const std::uint64_t unit = kPow64.p[k];
             std::uint64_t q = c64 / unit, rem = c64 % unit;
-            if (rem >= unit / 2 && ++q == kPow.p[p]) {
+            if (rem >= unit / 2 && ++q == kPow64.p[p]) {
                 q /= 10;
                 ++k;
             }
@@ -169,7 +234,7 @@ bool scan_plain(const char* s, std::size_t len, std::int32_t keep, Short& out) {
     return Short{sign, p, e + k, static_cast<std::uint64_t>(q)};
 }
 
-Short add(Short a, Short b, bool subtract, std::int32_t p) {
+[[gnu::always_inline]] inline Short add(Short a, Short b, bool subtract, std::int32_t p) {
     if (subtract) b.sign = -b.sign;
     // Every case ends in the one rounding below, which is inlined once.
     int sign;
@@ -226,15 +291,43 @@ Short divide(const Short& a, const Short& b, std::int32_t p) {
     return r;
 }
 
+// The fixed notation of the fraction coef * 10^-f (f > 0, nd digits, at most p) when it takes
+// at most eight characters: one word, the digits (with "0" before a pure fraction) and the
+// period put in by moving the fraction up a byte. False when it needs more room or
+// exponential notation.
+[[gnu::always_inline]] inline bool inline_fraction(bool neg, std::uint64_t coef, std::int32_t nd,
+                                                   std::int64_t f, std::int32_t p, Value& out) {
+    const std::int64_t shown = nd > f ? nd : f + 1;
+    const std::int64_t len = neg + shown + 1;
+    if (len > static_cast<std::int64_t>(kInlineMax) || f > 2 * static_cast<std::int64_t>(p))
+        return false;
+    std::uint64_t w = value_digits8(static_cast<std::uint32_t>(coef)) + 0x30 * kLanes8;
+    w >>= 8 * (8 - shown);
+    const std::uint64_t low = (1ull << (8 * (shown - f))) - 1;
+    w = (w & low) | (std::uint64_t{'.'} << (8 * (shown - f))) | ((w & ~low) << 8);
+    if (neg) w = (w << 8) | '-';
+    out = Value{};
+    out.length = static_cast<std::uint32_t>(len);
+    // The coefficient (at most seven digits) is kept in the record's spare 24 bits.
+    out.flags = kNumber | kClassified | kScanned;
+    out.reserved = static_cast<std::uint8_t>(coef >> 16);
+    out.scan = static_cast<std::uint16_t>(coef);
+    store8(out.data.chars, w);
+    return true;
+}
+
 // The result record. Whole numbers and fixed notation are written here straight from the
 // coefficient; exponential notation goes through the layout of the working form.
 [[gnu::always_inline]] inline Value to_value(const Short& x, const Numeric& n) {
     if (x.nd == 0) return kZeroValue;
     const std::int64_t top = x.exp + x.nd;  // digits before the point
     if (x.exp >= 0 && top <= 9 && top <= n.digits) {
-        auto v = static_cast<std::int32_t>(x.coef * static_cast<std::uint64_t>(kPow.p[x.exp]));
+        auto v = static_cast<std::int32_t>(x.coef * kPow64.p[x.exp]);
         return integer_constant(x.sign < 0 ? -v : v);
     }
+    Value word;
+    if (x.nd < 8 && x.exp < 0 && inline_fraction(x.sign < 0, x.coef, x.nd, -x.exp, n.digits, word))
+        return word;
     // At most kShortDigits digits: two words of eight, right-aligned, and room to copy 16
     // bytes from any start.
     static_assert(kShortDigits <= 16);
@@ -305,16 +398,87 @@ Short divide(const Short& a, const Short& b, std::int32_t p) {
     return r;
 }
 
+// The general steps out of line, so that the sum below keeps a small frame.
+[[gnu::noinline]] Value general_value(const Short& x, const Numeric& n) {
+    return to_value(x, n);
+}
+[[gnu::noinline]] Value general_sum(const Value& l, const Value& r, bool subtract,
+                                    const Numeric& n) {
+    return to_value(add(to_short(l, n.digits), to_short(r, n.digits), subtract, n.digits), n);
+}
+
+// An operand of a sum read without the general scan: integer form, a kept coefficient or an
+// inline plain string.
+[[gnu::always_inline]] inline bool fixed_operand(const Value& v, std::int32_t p, Fixed& out) {
+    if (v.flags & kInteger) {
+        const std::int32_t x = v.data.integer;
+        out = Fixed{x < 0 ? 0u - static_cast<std::uint32_t>(x) : static_cast<std::uint32_t>(x), 0,
+                    x < 0, 0};
+        return true;
+    }
+    if (v.flags & kScanned) {
+        if (v.length <= kInlineMax) {
+            out = kept_inline(v);
+            return true;
+        }
+        // A result of DIGITS digits (a rounded one, typically) leaves no room for an exact sum.
+        const std::int32_t nd = v.scan >> 8;
+        if (nd >= p) return false;
+        out = Fixed{load8(v.data.ptr + kSideOffset), v.scan & 0xFF, v.data.ptr[0] == '-', nd};
+        return true;
+    }
+    if (v.length - 1 >= kInlineMax || (v.flags & (kClassified | kNumber)) == kClassified)
+        return false;
+    return read_inline(load8(v.data.chars), v.length, out);
+}
+
+[[gnu::noinline]] Value sum(const Value& l, const Value& r, bool subtract, const Numeric& n) {
+    const std::int32_t p = n.digits;
+    Fixed a, b;
+    if (!fixed_operand(l, p, a) || !fixed_operand(r, p, b)) return general_sum(l, r, subtract, n);
+    if (subtract) b.neg = !b.neg;
+    const std::int32_t f = a.frac > b.frac ? a.frac : b.frac;
+    const std::int32_t sa = f - a.frac, sb = f - b.frac;
+    // Operands that line up below 10^DIGITS are neither cut nor moved by the rounding of the
+    // general path, and neither is a sum that stays below 10^DIGITS: it is exact.
+    if (sa <= p && sb <= p && a.coef < kPow64.p[p - sa] && b.coef < kPow64.p[p - sb]) {
+        const std::uint64_t x = a.coef * kPow64.p[sa];
+        const std::uint64_t y = b.coef * kPow64.p[sb];
+        bool neg = a.neg;
+        std::uint64_t c;
+        if (a.neg == b.neg) {
+            c = x + y;
+        } else if (x >= y) {
+            c = x - y;
+        } else {
+            c = y - x;
+            neg = b.neg;
+        }
+        if (c < kPow64.p[p]) {
+            if (f == 0 && c <= static_cast<std::uint64_t>(kMaxInteger)) {
+                const auto v = static_cast<std::int32_t>(c);
+                return integer_constant(neg ? -v : v);
+            }
+            if (c == 0) return kZeroValue;
+            const std::int32_t nd = digit_count(c);
+            Value out;
+            if (f && inline_fraction(neg, c, nd, f, p, out)) return out;
+            return general_value(Short{neg ? -1 : 1, nd, -f, c}, n);
+        }
+    }
+    return general_sum(l, r, subtract, n);
+}
+
 }  // namespace
 
-Value short_arith(const Value& l, const Value& r, int op, const Numeric& n) {
+namespace {
+
+[[gnu::noinline]] Value product_or_quotient(const Value& l, const Value& r, int op,
+                                            const Numeric& n) {
     const std::int32_t p = n.digits;
     Short a = to_short(l, p);
     Short b = to_short(r, p);
     switch (op) {
-        case kOpAdd:
-        case kOpSubtract:
-            return to_value(add(a, b, op == kOpSubtract, p), n);
         case kOpMultiply:
             return to_value(multiply(a, b, p), n);
         case kOpDivide:
@@ -323,6 +487,15 @@ Value short_arith(const Value& l, const Value& r, int op, const Numeric& n) {
         default:
             internal_error(324);
     }
+}
+
+}  // namespace
+
+// Each kind in a function of its own: the frame of the general layout is set up only where
+// it is needed.
+Value short_arith(const Value& l, const Value& r, int op, const Numeric& n) {
+    if (op <= kOpSubtract) return sum(l, r, op == kOpSubtract, n);
+    return product_or_quotient(l, r, op, n);
 }
 
 }  // namespace ketra

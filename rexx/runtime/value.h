@@ -27,8 +27,9 @@ enum ValueFlag : std::uint8_t {
     kAbsent = 32,     // omitted argument, unset value or dropped variable
     kBorrowed = 64,   // the buffer belongs to another record; copy before keeping
     // The buffer (of a string of kInlineMax + 1 to kSideMax characters) also holds the number's
-    // coefficient in its side word, and field scan its digit and fraction counts. Whatever
-    // writes new characters into a buffer sets the flags afresh, which drops this one.
+    // coefficient in its side word, and field scan its digit and fraction counts; an inline
+    // fraction keeps its coefficient in reserved (high byte) and scan. Whatever writes new
+    // characters into a record sets the flags afresh, which drops this one.
     kScanned = 128,
 };
 
@@ -46,7 +47,7 @@ struct Value {
     std::uint32_t length;
     std::uint8_t flags;
     std::uint8_t reserved;
-    std::uint16_t scan;  // with kScanned: fraction digits, and the digit count times 256
+    std::uint16_t scan;  // with kScanned: the kept form described there
     union Data {
         char chars[kInlineMax];
         const char* ptr;

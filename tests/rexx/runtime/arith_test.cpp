@@ -8,6 +8,7 @@
 #include <cstring>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "rexx/runtime/number.h"
 #include "support/rexx_test.h"
@@ -293,6 +294,112 @@ TEST_F(Arith, ShortPathMatchesDigitPath) {
     EXPECT_EQ(calc("1", kOpDivide, "3", d16), "0.3333333333333333");
     EXPECT_EQ(calc("2", kOpDivide, "3", d16), "0.6666666666666667");
     EXPECT_EQ(calc("1E+20", kOpAdd, "-1E-20", d16), "1.000000000000000E+20");
+}
+
+// Short plain operands, which are read with word arithmetic, against the digit path:
+// every shape of eight characters or fewer (a lone sign or period, a second period, a period
+// at either end, leading zeros, zero with a fraction, blanks, signs, exponents), and running
+// totals whose results feed back as operands across the inline and the buffered lengths.
+TEST_F(Arith, ShortSumsMatchDigitPath) {
+    auto reference = [&](const Value& a, int op, const Value& b, const Numeric& n) {
+        std::string out;
+        int e = test::error_of([&] {
+            ValueHolder res(digit_arith(a, b, op, n));
+            out = std::string(string_of(res.get()));
+        });
+        return e ? "error " + std::to_string(e) : out;
+    };
+    auto fast = [&](const Value& a, int op, const Value& b, const Numeric& n) {
+        std::string out;
+        int e = test::error_of([&] {
+            ValueHolder res(arith(a, b, op, n));
+            out = std::string(string_of(res.get()));
+        });
+        return e ? "error " + std::to_string(e) : out;
+    };
+    auto text_of = [](const Value& v) {
+        NumberBuffer buf;
+        return std::string(view_of(v, buf));
+    };
+    const char* shapes[] = {"-",        "-05",      "00000000", "-0000001", ".",        "-.",
+                            "1.",       ".5",       "-.5",      "0.0",      "-0.000",   "00.10",
+                            "1.2.3",    "12.3",     "-12.30",   "9999999",  "99999.99", "-9999.99",
+                            "0.000001", ".0000001", "1234567.", "12345678", "-1234567", "5-",
+                            "1e5",      " 1.5",     "1.5 ",     "+1.5",     "1,5",      "",
+                            "0",        "05",       "-0",       "0.5",      "99.5",     "-99.5",
+                            "1.0",      "0.01",     "7"};
+    std::vector<ValueHolder> ops;
+    for (const char* s : shapes) {
+        ops.emplace_back(make_value(s));
+        // As a piece of a parsed string: not yet classified.
+        Value raw = make_value(s);
+        raw.flags &= static_cast<std::uint8_t>(~(kWhole | kNumber | kClassified));
+        ops.emplace_back(raw);
+    }
+    ops.emplace_back(integer_constant(-42));
+    ops.emplace_back(integer_constant(999999999));
+    ops.emplace_back(integer_constant(0));
+    for (int d : {1, 3, 7, 9, 16}) {
+        Numeric n = digits(d);
+        for (const ValueHolder& a : ops)
+            for (const ValueHolder& b : ops)
+                for (int op :
+                     {kOpAdd, kOpSubtract, kOpMultiply, kOpDivide, kOpIntDivide, kOpRemainder})
+                    EXPECT_EQ(fast(a.get(), op, b.get(), n), reference(a.get(), op, b.get(), n))
+                        << "digits " << d << ": '" << text_of(a.get()) << "' op " << op << " '"
+                        << text_of(b.get()) << "'";
+    }
+    // Short fractions keep their coefficient in the record: as operands at other precisions
+    // (where they are cut) and through a copy they must act as their characters.
+    int kept = 0;
+    ValueHolder other(make_value("0.7"));
+    for (const ValueHolder& a : ops)
+        for (const ValueHolder& b : ops) {
+            std::string chars;
+            ValueHolder res;
+            if (test::error_of(
+                    [&] { res = ValueHolder(arith(a.get(), b.get(), kOpSubtract, {})); }))
+                continue;
+            const Value& v = res.get();
+            if (!(v.flags & kScanned) || v.length > kInlineMax) continue;
+            ++kept;
+            ValueHolder same(make_value(text_of(v)));
+            for (int e : {1, 2, 5, 16})
+                for (int op : {kOpAdd, kOpMultiply, kOpDivide, kOpRemainder}) {
+                    Numeric m = digits(e);
+                    EXPECT_EQ(fast(v, op, other.get(), m), fast(same.get(), op, other.get(), m))
+                        << text_of(v) << " at " << e;
+                    EXPECT_EQ(fast(other.get(), op, v, m), reference(other.get(), op, v, m))
+                        << text_of(v) << " at " << e;
+                }
+        }
+    EXPECT_GT(kept, 50);
+    // A shortened record may keep stale characters past its length; they are not read.
+    for (const char* text : {"12.5", "7.25", "-3.5e1", "12345.6"}) {
+        ValueHolder cut(make_value(text));
+        shorten(cut.get(), 2);
+        ValueHolder same(make_value(text_of(cut.get())));
+        for (int op : {kOpAdd, kOpSubtract, kOpMultiply, kOpIntDivide})
+            EXPECT_EQ(fast(cut.get(), op, other.get(), {}), fast(same.get(), op, other.get(), {}))
+                << text;
+    }
+    std::mt19937 rng(515);
+    for (int d : {3, 9, 16}) {
+        Numeric n = digits(d);
+        for (int run = 0; run < 40; ++run) {
+            ValueHolder total(make_value(run % 2 ? "0" : "-0.5"));
+            for (int i = 0; i < 60; ++i) {
+                const std::string step = std::to_string(rng() % 2000) + "." +
+                                         std::to_string(rng() % 10) +
+                                         (rng() % 3 ? "" : std::to_string(rng() % 10));
+                ValueHolder s(make_value(step));
+                const int op = rng() % 4 ? kOpAdd : kOpSubtract;
+                const std::string want = reference(total.get(), op, s.get(), n);
+                ASSERT_EQ(fast(total.get(), op, s.get(), n), want) << "digits " << d;
+                total = ValueHolder(arith(total.get(), s.get(), op, n));
+            }
+        }
+    }
 }
 
 // A result that keeps its coefficient beside its characters must behave as its characters do:

@@ -313,6 +313,51 @@ bool op_concat(Interp& in, bool blank) {
     return false;
 }
 
+// Copies borrowed or referenced long string v into simple variable node `node`: into the
+// variable's own buffer when that holds it, as a line read into the same variable each pass
+// does, else into a new one.
+[[gnu::noinline]] void copy_into_node(VarNode* node, const Value& v) {
+    Value& old = node->value;
+    if ((old.flags & (kInteger | kOwned)) == kOwned && old.length > kInlineMax) {
+        if (old.data.ptr == v.data.ptr) return;  // the variable assigned to itself
+        // A buffer far longer than the new value is not kept for it. A scanned number's side
+        // word is not carried over: its flag is dropped with it.
+        const std::size_t n = v.length;
+        if (n <= old.length ? old.length <= 2 * n : n <= owned_room(old)) {
+            char* p = const_cast<char*>(old.data.ptr);
+            std::memcpy(p, v.data.ptr, n);
+            p[n] = '\0';
+            old.length = v.length;
+            old.flags =
+                static_cast<std::uint8_t>(kOwned | (v.flags & (kWhole | kNumber | kClassified)));
+            return;
+        }
+    }
+    Value c = copy_value(v);
+    release(old);
+    old = c;
+}
+
+// The assignment of string v to simple variable sym when the symbol-table cache holds its node
+// and v needs none of the preparation var_store gives a stored value (turning whole-number text
+// into the integer form): text known not to be a whole number, or too long to be one. False,
+// with nothing changed, when var_store must make the assignment.
+inline bool store_text_cached(Interp& in, std::uint16_t sym, const Value& v) {
+    constexpr std::size_t kLongestWhole = 10;  // "-" and 9 digits
+    if ((v.flags & (kClassified | kWhole)) != kClassified && v.length <= kLongestWhole)
+        return false;
+    VarNode* node = cached_simple_node(in.prog->symbols[sym], in.act->scope);
+    if (!node) return false;
+    node->flags &= static_cast<std::uint8_t>(~kNodeDropped);
+    if ((v.flags & kOwned) || v.length <= kInlineMax) {
+        release(node->value);
+        node->value = v;
+    } else {
+        copy_into_node(node, v);
+    }
+    return true;
+}
+
 // ---- loops ---------------------------------------------------------------------------------
 
 void open_loop(Interp& in) {
@@ -741,7 +786,12 @@ op_10 : {
     Value v = *sp++;
     std::uint16_t sym = u16_at(ip + 1);
     // A whole number needs no preparation to be kept.
-    if (!(v.flags & kInteger) || !store_integer_cached(in, sym, v)) {
+    if (v.flags & kInteger) {
+        if (!store_integer_cached(in, sym, v)) [[unlikely]] {
+            sync();
+            var_store(in.act, sym, v);
+        }
+    } else if (!store_text_cached(in, sym, v)) {
         sync();
         var_store(in.act, sym, v);
     }

@@ -879,13 +879,21 @@ op_69:
 op_70:
     KETRA_ARITH(kOpPower)
 #undef KETRA_ARITH
-#define KETRA_COMPARE(op)            \
-    if (!compare_fast<op>(in, sp)) { \
-        sync();                      \
-        compare_top2(in, op);        \
-        sp = in.sp;                  \
-    }                                \
-    ip += 1;                         \
+// A comparison that an IF or WHEN tests (the result trace point, then the jump) takes the jump
+// itself: its result is always 0 or 1, so the jump's logical-value check has nothing to find.
+#define KETRA_COMPARE(op)                                                \
+    if (!compare_fast<op>(in, sp)) {                                     \
+        sync();                                                          \
+        compare_top2(in, op);                                            \
+        sp = in.sp;                                                      \
+    }                                                                    \
+    if (ip[1] == 93 && (ip[2] & 0xFE) == 26) { /* JUMPF, JUMPT */        \
+        const int taken = ip[2] - 26;                                    \
+        ip = sp->data.integer == taken ? code + u24_at(ip + 3) : ip + 6; \
+        ++sp;                                                            \
+        goto clause;                                                     \
+    }                                                                    \
+    ip += 1;                                                             \
     KETRA_NEXT();
 op_80:
     KETRA_COMPARE(kCmpEq)

@@ -140,6 +140,27 @@ void op_prefix(Interp& in, int op) {
     replace_top1(in, arith(v, v, op, in.act->numeric));
 }
 
+// Equal-length string records have the same characters. Inline records are compared as one
+// word each, masked to their length (the bytes past it are not kept clear).
+inline bool same_chars(const Value& l, const Value& r) {
+    const std::size_t n = l.length;
+    if (n > kInlineMax) return std::memcmp(l.data.ptr, r.data.ptr, n) == 0;
+    if (n == 0) return true;
+    std::uint64_t a, b;
+    std::memcpy(&a, l.data.chars, 8);
+    std::memcpy(&b, r.data.chars, 8);
+    const std::uint64_t diff = a ^ b;
+    if constexpr (std::endian::native == std::endian::little)
+        return (diff << (64 - 8 * n)) == 0;
+    else
+        return (diff >> (64 - 8 * n)) == 0;
+}
+
+// Frees what a stack entry that is being popped owns (the entry itself is not rewritten).
+inline void drop_entry(const Value& v) {
+    if ((v.flags & kOwned) && v.length > kInlineMax) release_buffer(v);
+}
+
 template <int Op>
 inline bool compare_fast(const Interp& in, Value*& sp) {
     const Value& l = sp[1];
@@ -150,10 +171,9 @@ inline bool compare_fast(const Interp& in, Value*& sp) {
     if constexpr (Op == kCmpStrictEq || Op == kCmpStrictNe) {
         // Two strings are strictly equal when their characters are; no number is involved.
         if (!((l.flags | r.flags) & (kInteger | kAbsent))) {
-            const bool same =
-                l.length == r.length && std::memcmp(chars_of(l), chars_of(r), l.length) == 0;
-            release(sp[0]);
-            release(sp[1]);
+            const bool same = l.length == r.length && same_chars(l, r);
+            drop_entry(sp[0]);
+            drop_entry(sp[1]);
             ++sp;
             sp[0] = integer_constant(same == (Op == kCmpStrictEq));
             return true;
@@ -1158,11 +1178,14 @@ op_31 : {
 }
 op_32:
 op_33 : {
+    // PARSE VAR and VALUE run no REXX code: a condition they raise is a SIGNAL, which unwinds,
+    // or a CALL made at the clause's end, so the stack and the code are where they were.
     sync();
-    parse_string(in.act, u16_at(ip + 1), in.sp[0], *ip == 33);
-    drop_top(in);
-    in.pc += 3;
-    goto cold_end;
+    parse_string(in.act, u16_at(ip + 1), sp[0], *ip == 33);
+    drop_entry(*sp);
+    ++sp;
+    ip += 3;
+    goto clause;
 }
 op_34:
 op_35 : {

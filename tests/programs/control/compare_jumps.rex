@@ -32,3 +32,16 @@ end
 numeric fuzz 1
 if 1.000000001 = 1 then say 'fuzz equal'; else say 'fuzz unequal'
 if 1.00000001 = 1 then say 'fuzz equal'; else say 'fuzz unequal'
+/* strict equality of short strings made by built-ins, up to the inline length and past it */
+out = ''
+if strip('abc   ') == 'abc' then out = out 1; else out = out 0
+if left('abcdefg', 3) == 'abc' then out = out 1; else out = out 0
+if substr('xyzabc', 4) \== 'abc' then out = out 1; else out = out 0
+if 'abcdefgh' == 'abcdefgi' then out = out 1; else out = out 0
+if reverse('hgfedcba') == 'abcdefgh' then out = out 1; else out = out 0
+if 'a' == 'b' then out = out 1; else out = out 0
+if space(' a ') == 'a' then out = out 1; else out = out 0
+if '' == strip('  ') then out = out 1; else out = out 0
+if 'abcdefghi' == left('abcdefghij', 9) then out = out 1; else out = out 0
+if 'Abc' == 'abc' then out = out 1; else out = out 0
+say 'strict' out

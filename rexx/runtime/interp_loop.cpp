@@ -412,24 +412,23 @@ bool op_concat(Interp& in, bool blank) {
     old = c;
 }
 
-// The assignment of string v to simple variable sym when the symbol-table cache holds its node
-// and v needs none of the preparation var_store gives a stored value (turning whole-number text
-// into the integer form): text known not to be a whole number, or too long to be one. False,
-// with nothing changed, when var_store must make the assignment.
-inline bool store_text_cached(Interp& in, std::uint16_t sym, const Value& v) {
+// Whether var_store would keep v as it is: an integer, or text known not to be a whole number
+// or too long to be one (var_store turns whole-number text into the integer form).
+inline bool kept_as_is(const Value& v) {
     constexpr std::size_t kLongestWhole = 10;  // "-" and 9 digits
-    if ((v.flags & (kClassified | kWhole)) != kClassified && v.length <= kLongestWhole)
-        return false;
-    VarNode* node = cached_simple_node(in.prog->symbols[sym], in.act->scope);
-    if (!node) return false;
+    return (v.flags & kInteger) || (v.flags & (kClassified | kWhole)) == kClassified ||
+           v.length > kLongestWhole;
+}
+
+// The assignment of a kept_as_is value to the cached node of a simple variable.
+inline void store_in_node(VarNode* node, const Value& v) {
     node->flags &= static_cast<std::uint8_t>(~kNodeDropped);
-    if ((v.flags & kOwned) || v.length <= kInlineMax) {
+    if ((v.flags & (kInteger | kOwned)) || v.length <= kInlineMax) {
         release(node->value);
         node->value = v;
     } else {
         copy_into_node(node, v);
     }
-    return true;
 }
 
 // ---- loops ---------------------------------------------------------------------------------
@@ -756,10 +755,16 @@ void execute(Interp& in) {
         in.pc = static_cast<std::uint32_t>(ip - code);
         in.sp = sp;
     };
+    // The symbol table and the variables of the current activation, for the inline variable
+    // accesses: they change only where the code or the activation does, and resync follows.
+    SymbolEntry* syms;
+    const VariableScope* scope;
     auto resync = [&] {
         code = in.code;
         ip = code + in.pc;
         sp = in.sp;
+        syms = in.prog->symbols.data();
+        scope = in.act ? in.act->scope : nullptr;
     };
     // One indirect jump per opcode, made at the end of each; 0 and anything past the last opcode
     // are faults.
@@ -831,8 +836,7 @@ op_1 : {
 op_2 : {
     if (sp <= stack_low) goto overflow;
     std::uint16_t sym = u16_at(ip + 1);
-    if (VarNode* node = cached_simple_node(in.prog->symbols[sym], in.act->scope);
-        node && !is_absent(node->value)) {
+    if (VarNode* node = cached_simple_node(syms[sym], scope); node && !is_absent(node->value)) {
         *--sp = borrow(node->value);
         ip += 3;
         KETRA_NEXT();
@@ -859,13 +863,9 @@ op_3:
 op_10 : {
     Value v = *sp++;
     std::uint16_t sym = u16_at(ip + 1);
-    // A whole number needs no preparation to be kept.
-    if (v.flags & kInteger) {
-        if (!store_integer_cached(in, sym, v)) [[unlikely]] {
-            sync();
-            var_store(in.act, sym, v);
-        }
-    } else if (!store_text_cached(in, sym, v)) {
+    if (VarNode* node = cached_simple_node(syms[sym], scope); node && kept_as_is(v)) {
+        store_in_node(node, v);
+    } else {
         sync();
         var_store(in.act, sym, v);
     }

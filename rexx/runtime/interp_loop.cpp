@@ -72,6 +72,14 @@ inline Value borrowed(const Value& v) {
     return c;
 }
 
+// Stores a borrowed copy of v (see borrow) at slot: the record is copied whole and only the
+// flags of an owned buffer are changed in place, which costs less than building the copy.
+inline void push_borrowed(Value* slot, const Value& v) {
+    std::memcpy(static_cast<void*>(slot), &v, sizeof(Value));
+    if ((slot->flags & kOwned) && slot->length > kInlineMax)
+        slot->flags = static_cast<std::uint8_t>((slot->flags & ~kOwned) | kBorrowed);
+}
+
 inline void replace_top2(Interp& in, Value result) {
     release(in.sp[0]);
     release(in.sp[1]);
@@ -837,7 +845,7 @@ op_2 : {
     if (sp <= stack_low) goto overflow;
     std::uint16_t sym = u16_at(ip + 1);
     if (VarNode* node = cached_simple_node(syms[sym], scope); node && !is_absent(node->value)) {
-        *--sp = borrow(node->value);
+        push_borrowed(--sp, node->value);
         ip += 3;
         KETRA_NEXT();
     }

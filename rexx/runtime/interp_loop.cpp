@@ -766,13 +766,13 @@ void execute(Interp& in) {
     // The symbol table and the variables of the current activation, for the inline variable
     // accesses: they change only where the code or the activation does, and resync follows.
     SymbolEntry* syms;
-    const VariableScope* scope;
+    std::uint32_t scope_id;
     auto resync = [&] {
         code = in.code;
         ip = code + in.pc;
         sp = in.sp;
         syms = in.prog->symbols.data();
-        scope = in.act ? in.act->scope : nullptr;
+        scope_id = in.act ? in.act->scope->id : 0;
     };
     // One indirect jump per opcode, made at the end of each; 0 and anything past the last opcode
     // are faults.
@@ -844,7 +844,7 @@ op_1 : {
 op_2 : {
     if (sp <= stack_low) goto overflow;
     std::uint16_t sym = u16_at(ip + 1);
-    if (VarNode* node = cached_simple_node(syms[sym], scope); node && !is_absent(node->value)) {
+    if (VarNode* node = cached_simple_node(syms[sym], scope_id); node && !is_absent(node->value)) {
         push_borrowed(--sp, node->value);
         ip += 3;
         KETRA_NEXT();
@@ -871,7 +871,7 @@ op_3:
 op_10 : {
     Value v = *sp++;
     std::uint16_t sym = u16_at(ip + 1);
-    if (VarNode* node = cached_simple_node(syms[sym], scope); node && kept_as_is(v)) {
+    if (VarNode* node = cached_simple_node(syms[sym], scope_id); node && kept_as_is(v)) {
         store_in_node(node, v);
     } else {
         sync();
@@ -1109,8 +1109,10 @@ op_19 : {
     int argc = ip[1];
     bool got = call_builtin_at(in, static_cast<int>(u24_at(ip + 2)), argc, result);
     // A built-in runs no REXX code here: the code and the instruction are where they were (a
-    // condition it raises is a SIGNAL, which unwinds, or a CALL made at the clause's end).
+    // condition it raises is a SIGNAL, which unwinds, or a CALL made at the clause's end). A
+    // run that an exit starts meanwhile may renumber the scopes, so the id is read again.
     sp = in.sp;
+    scope_id = in.act->scope->id;
     for (Value* end = sp + argc; sp < end; ++sp)
         if ((sp->flags & kOwned) && sp->length > kInlineMax) release_buffer(*sp);
     if (!got) {

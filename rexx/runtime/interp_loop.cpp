@@ -321,27 +321,31 @@ inline std::int64_t string_length(const Value& v) {
 // LENGTH(a b ...): when the join on the stack is followed only by joins of literals and set
 // simple variables and then by a call of LENGTH with it as the one argument, the length is
 // summed from the parts and the string is never built. False, with nothing changed, for any
-// other code (or a length over the string limit, which the join itself reports).
+// other code (or a length over the string limit, which the join itself reports). The code is
+// read first, so that the joins of other clauses cost only that.
 bool length_of_join(Interp& in, bool blank) {
-    std::int64_t total = string_length(in.sp[1]);
-    const std::int64_t right = string_length(in.sp[0]);
-    if (total < 0 || right < 0) return false;
-    total += right + blank;
     std::uint32_t p = in.pc + 1;
     for (;;) {
         if (p + 5 > in.code_size) return false;
         const unsigned op = in.code[p];
         if (op == 19) {  // a built-in function call: LENGTH with one argument
             if (in.code[p + 1] != 1 || u24_at(in.code + p + 2) != kBuiltinLength) return false;
-            p += 5;
             break;
         }
         if (op != 1 && op != 2) return false;
         const unsigned join = in.code[p + 3];
         if (join != 78 && join != 79) return false;
+        p += 4;
+    }
+    const std::uint32_t call = p;
+    std::int64_t total = string_length(in.sp[1]);
+    const std::int64_t right = string_length(in.sp[0]);
+    if (total < 0 || right < 0) return false;
+    total += right + blank;
+    for (p = in.pc + 1; p < call; p += 4) {
         const std::uint16_t index = u16_at(in.code + p + 1);
         const Value* v;
-        if (op == 1) {
+        if (in.code[p] == 1) {
             v = &in.prog->literals[index];
         } else {
             VarNode* node = cached_simple_node(in.prog->symbols[index], in.act->scope);
@@ -350,23 +354,22 @@ bool length_of_join(Interp& in, bool blank) {
         }
         const std::int64_t n = string_length(*v);
         if (n < 0) return false;
-        total += n + (join == 79);
-        p += 4;
+        total += n + (in.code[p + 3] == 79);
     }
     if (total > static_cast<std::int64_t>(kMaxStringLength)) return false;
-    release(in.sp[0]);
-    release(in.sp[1]);
+    drop_entry(in.sp[0]);
+    drop_entry(in.sp[1]);
     ++in.sp;
     in.sp[0] = integer_constant(static_cast<std::int32_t>(total));
-    in.pc = p;
+    in.pc = call + 5;
     return true;
 }
 
 // True when the append in place took the assignment too, ending the clause.
 bool op_concat(Interp& in, bool blank) {
+    if (append_in_place(in, blank)) return true;
     const unsigned next = in.code[in.pc + 1];
     if ((next == 19 || next == 1 || next == 2) && length_of_join(in, blank)) return false;
-    if (append_in_place(in, blank)) return true;
     // A long left operand that the stack owns (an earlier result of this expression) takes the
     // right one in its own buffer when there is room, as "a b c" builds its second join.
     Value& l = in.sp[1];

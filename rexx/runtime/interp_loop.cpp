@@ -318,34 +318,29 @@ inline std::int64_t string_length(const Value& v) {
     return static_cast<std::int64_t>(format_integer(v.data.integer, nb.c));
 }
 
-// LENGTH(a b ...): when the join on the stack is followed only by joins of literals and set
-// simple variables and then by a call of LENGTH with it as the one argument, the length is
-// summed from the parts and the string is never built. False, with nothing changed, for any
-// other code (or a length over the string limit, which the join itself reports). The code is
-// read first, so that the joins of other clauses cost only that.
+// LENGTH(a b) and LENGTH(a b c): when the join on the stack is followed by a call of LENGTH
+// with it as the one argument, directly or after one more join of a literal or a set simple
+// variable, the length is summed from the parts and the string is never built (in a longer
+// chain, the last two joins are summed so). False, with nothing changed, for any other code (or
+// a length over the string limit, which the join itself reports). The code is read first, so
+// that the joins of other clauses cost only a few comparisons.
 bool length_of_join(Interp& in, bool blank) {
-    std::uint32_t p = in.pc + 1;
-    for (;;) {
-        if (p + 5 > in.code_size) return false;
-        const unsigned op = in.code[p];
-        if (op == 19) {  // a built-in function call: LENGTH with one argument
-            if (in.code[p + 1] != 1 || u24_at(in.code + p + 2) != kBuiltinLength) return false;
-            break;
-        }
-        if (op != 1 && op != 2) return false;
-        const unsigned join = in.code[p + 3];
-        if (join != 78 && join != 79) return false;
-        p += 4;
+    if (in.pc + 10 > in.code_size) return false;
+    const std::uint8_t* const join = in.code + in.pc;
+    const std::uint8_t* call = join + 1;
+    if (*call != 19) {
+        if ((join[1] != 1 && join[1] != 2) || (join[4] != 78 && join[4] != 79)) return false;
+        call = join + 5;
     }
-    const std::uint32_t call = p;
+    if (*call != 19 || call[1] != 1 || u24_at(call + 2) != kBuiltinLength) return false;
     std::int64_t total = string_length(in.sp[1]);
     const std::int64_t right = string_length(in.sp[0]);
     if (total < 0 || right < 0) return false;
     total += right + blank;
-    for (p = in.pc + 1; p < call; p += 4) {
-        const std::uint16_t index = u16_at(in.code + p + 1);
+    if (call != join + 1) {
+        const std::uint16_t index = u16_at(join + 2);
         const Value* v;
-        if (in.code[p] == 1) {
+        if (join[1] == 1) {
             v = &in.prog->literals[index];
         } else {
             VarNode* node = cached_simple_node(in.prog->symbols[index], in.act->scope);
@@ -354,22 +349,21 @@ bool length_of_join(Interp& in, bool blank) {
         }
         const std::int64_t n = string_length(*v);
         if (n < 0) return false;
-        total += n + (in.code[p + 3] == 79);
+        total += n + (join[4] == 79);
     }
     if (total > static_cast<std::int64_t>(kMaxStringLength)) return false;
     drop_entry(in.sp[0]);
     drop_entry(in.sp[1]);
     ++in.sp;
     in.sp[0] = integer_constant(static_cast<std::int32_t>(total));
-    in.pc = call + 5;
+    in.pc = static_cast<std::uint32_t>(call + 5 - in.code);
     return true;
 }
 
 // True when the append in place took the assignment too, ending the clause.
 bool op_concat(Interp& in, bool blank) {
     if (append_in_place(in, blank)) return true;
-    const unsigned next = in.code[in.pc + 1];
-    if ((next == 19 || next == 1 || next == 2) && length_of_join(in, blank)) return false;
+    if (length_of_join(in, blank)) return false;
     // A long left operand that the stack owns (an earlier result of this expression) takes the
     // right one in its own buffer when there is room, as "a b c" builds its second join.
     Value& l = in.sp[1];

@@ -80,15 +80,21 @@ inline void push_borrowed(Value* slot, const Value& v) {
         slot->flags = static_cast<std::uint8_t>((slot->flags & ~kOwned) | kBorrowed);
 }
 
+// Frees what a stack entry that is being popped owns (the entry itself is not rewritten).
+inline void drop_entry(const Value& v) {
+    if ((v.flags & kOwned) && v.length > kInlineMax) release_buffer(v);
+}
+
+// The entries replaced are only freed: they are overwritten or popped, never read again.
 inline void replace_top2(Interp& in, Value result) {
-    release(in.sp[0]);
-    release(in.sp[1]);
+    drop_entry(in.sp[0]);
+    drop_entry(in.sp[1]);
     ++in.sp;
     in.sp[0] = result;
 }
 
 inline void replace_top1(Interp& in, Value result) {
-    release(in.sp[0]);
+    drop_entry(in.sp[0]);
     in.sp[0] = result;
 }
 
@@ -162,11 +168,6 @@ inline bool same_chars(const Value& l, const Value& r) {
         return (diff << (64 - 8 * n)) == 0;
     else
         return (diff >> (64 - 8 * n)) == 0;
-}
-
-// Frees what a stack entry that is being popped owns (the entry itself is not rewritten).
-inline void drop_entry(const Value& v) {
-    if ((v.flags & kOwned) && v.length > kInlineMax) release_buffer(v);
 }
 
 template <int Op>
@@ -1094,7 +1095,7 @@ op_19 : {
     // an integer argument has no characters yet and goes the long way.
     if (ip[1] == 1 && u24_at(ip + 2) == kBuiltinLength && !(sp->flags & (kInteger | kAbsent))) {
         const auto n = static_cast<std::int32_t>(sp->length);
-        release(*sp);
+        drop_entry(*sp);
         *sp = integer_constant(n);
         ip += 5;
         KETRA_NEXT();

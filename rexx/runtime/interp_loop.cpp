@@ -761,8 +761,10 @@ void execute(Interp& in) {
         in.pc = static_cast<std::uint32_t>(ip - code);
         in.sp = sp;
     };
-    // The symbol table and the variables of the current activation, for the inline variable
-    // accesses: they change only where the code or the activation does, and resync follows.
+    // The symbol table and the id of the current activation's variable scope, for the inline
+    // variable accesses: they change only where the code or the activation does (INTERPRET,
+    // PROCEDURE, a call or return, a renumbering of scope ids when a new scope is made), and
+    // resync follows. Without an activation the run has ended and no instruction runs.
     SymbolEntry* syms;
     std::uint32_t scope_id;
     auto resync = [&] {

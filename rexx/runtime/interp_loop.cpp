@@ -938,13 +938,14 @@ op_27 : {
         ip += 4;
     goto clause;
 }
+// The result trace point that ends most expressions does nothing here and is stepped over.
 #define KETRA_ARITH(op)            \
     if (!arith_fast<op>(in, sp)) { \
         sync();                    \
         arith_top2(in, op);        \
         sp = in.sp;                \
     }                              \
-    ip += 1;                       \
+    ip += 1 + (ip[1] == 93);       \
     KETRA_NEXT();
 op_64:
     KETRA_ARITH(kOpAdd)

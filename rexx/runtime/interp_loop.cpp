@@ -72,15 +72,29 @@ inline Value borrowed(const Value& v) {
     return c;
 }
 
+// Stores a borrowed copy of v (see borrow) at slot: the record is copied whole and only the
+// flags of an owned buffer are changed in place, which costs less than building the copy.
+inline void push_borrowed(Value* slot, const Value& v) {
+    std::memcpy(static_cast<void*>(slot), &v, sizeof(Value));
+    if ((slot->flags & kOwned) && slot->length > kInlineMax)
+        slot->flags = static_cast<std::uint8_t>((slot->flags & ~kOwned) | kBorrowed);
+}
+
+// Frees what a stack entry that is being popped owns (the entry itself is not rewritten).
+inline void drop_entry(const Value& v) {
+    if ((v.flags & kOwned) && v.length > kInlineMax) release_buffer(v);
+}
+
+// The entries replaced are only freed: they are overwritten or popped, never read again.
 inline void replace_top2(Interp& in, Value result) {
-    release(in.sp[0]);
-    release(in.sp[1]);
+    drop_entry(in.sp[0]);
+    drop_entry(in.sp[1]);
     ++in.sp;
     in.sp[0] = result;
 }
 
 inline void replace_top1(Interp& in, Value result) {
-    release(in.sp[0]);
+    drop_entry(in.sp[0]);
     in.sp[0] = result;
 }
 
@@ -140,6 +154,22 @@ void op_prefix(Interp& in, int op) {
     replace_top1(in, arith(v, v, op, in.act->numeric));
 }
 
+// Equal-length string records have the same characters. Inline records are compared as one
+// word each, masked to their length (the bytes past it are not kept clear).
+inline bool same_chars(const Value& l, const Value& r) {
+    const std::size_t n = l.length;
+    if (n > kInlineMax) return std::memcmp(l.data.ptr, r.data.ptr, n) == 0;
+    if (n == 0) return true;
+    std::uint64_t a, b;
+    std::memcpy(&a, l.data.chars, 8);
+    std::memcpy(&b, r.data.chars, 8);
+    const std::uint64_t diff = a ^ b;
+    if constexpr (std::endian::native == std::endian::little)
+        return (diff << (64 - 8 * n)) == 0;
+    else
+        return (diff >> (64 - 8 * n)) == 0;
+}
+
 template <int Op>
 inline bool compare_fast(const Interp& in, Value*& sp) {
     const Value& l = sp[1];
@@ -150,10 +180,9 @@ inline bool compare_fast(const Interp& in, Value*& sp) {
     if constexpr (Op == kCmpStrictEq || Op == kCmpStrictNe) {
         // Two strings are strictly equal when their characters are; no number is involved.
         if (!((l.flags | r.flags) & (kInteger | kAbsent))) {
-            const bool same =
-                l.length == r.length && std::memcmp(chars_of(l), chars_of(r), l.length) == 0;
-            release(sp[0]);
-            release(sp[1]);
+            const bool same = l.length == r.length && same_chars(l, r);
+            drop_entry(sp[0]);
+            drop_entry(sp[1]);
             ++sp;
             sp[0] = integer_constant(same == (Op == kCmpStrictEq));
             return true;
@@ -282,9 +311,60 @@ bool append_in_place(Interp& in, bool blank) {
     return true;
 }
 
+// The number of characters of a value's string form; -1 for an absent one.
+inline std::int64_t string_length(const Value& v) {
+    if (v.flags & kAbsent) return -1;
+    if (!(v.flags & kInteger)) return v.length;
+    NumberBuffer nb;
+    return static_cast<std::int64_t>(format_integer(v.data.integer, nb.c));
+}
+
+// LENGTH(a b) and LENGTH(a b c): when the join on the stack is followed by a call of LENGTH
+// with it as the one argument, directly or after one more join of a literal or a set simple
+// variable, the length is summed from the parts and the string is never built (in a longer
+// chain, the last two joins are summed so). False, with nothing changed, for any other code (or
+// a length over the string limit, which the join itself reports). The code is read first, so
+// that the joins of other clauses cost only a few comparisons.
+bool length_of_join(Interp& in, bool blank) {
+    if (in.pc + 10 > in.code_size) return false;
+    const std::uint8_t* const join = in.code + in.pc;
+    const std::uint8_t* call = join + 1;
+    if (*call != 19) {
+        if ((join[1] != 1 && join[1] != 2) || (join[4] != 78 && join[4] != 79)) return false;
+        call = join + 5;
+    }
+    if (*call != 19 || call[1] != 1 || u24_at(call + 2) != kBuiltinLength) return false;
+    std::int64_t total = string_length(in.sp[1]);
+    const std::int64_t right = string_length(in.sp[0]);
+    if (total < 0 || right < 0) return false;
+    total += right + blank;
+    if (call != join + 1) {
+        const std::uint16_t index = u16_at(join + 2);
+        const Value* v;
+        if (join[1] == 1) {
+            v = &in.prog->literals[index];
+        } else {
+            VarNode* node = cached_simple_node(in.prog->symbols[index], in.act->scope);
+            if (!node) return false;
+            v = &node->value;
+        }
+        const std::int64_t n = string_length(*v);
+        if (n < 0) return false;
+        total += n + (join[4] == 79);
+    }
+    if (total > static_cast<std::int64_t>(kMaxStringLength)) return false;
+    drop_entry(in.sp[0]);
+    drop_entry(in.sp[1]);
+    ++in.sp;
+    in.sp[0] = integer_constant(static_cast<std::int32_t>(total));
+    in.pc = static_cast<std::uint32_t>(call + 5 - in.code);
+    return true;
+}
+
 // True when the append in place took the assignment too, ending the clause.
 bool op_concat(Interp& in, bool blank) {
     if (append_in_place(in, blank)) return true;
+    if (length_of_join(in, blank)) return false;
     // A long left operand that the stack owns (an earlier result of this expression) takes the
     // right one in its own buffer when there is room, as "a b c" builds its second join.
     Value& l = in.sp[1];
@@ -311,6 +391,50 @@ bool op_concat(Interp& in, bool blank) {
     replace_top2(in, concat(in.sp[1], in.sp[0], blank));
     in.pc += 1;
     return false;
+}
+
+// Copies borrowed or referenced long string v into simple variable node `node`: into the
+// variable's own buffer when that holds it, as a line read into the same variable each pass
+// does, else into a new one.
+[[gnu::noinline]] void copy_into_node(VarNode* node, const Value& v) {
+    Value& old = node->value;
+    if ((old.flags & (kInteger | kOwned)) == kOwned && old.length > kInlineMax) {
+        if (old.data.ptr == v.data.ptr) return;  // the variable assigned to itself
+        // A buffer far longer than the new value is not kept for it. A scanned number's side
+        // word is not carried over: its flag is dropped with it.
+        const std::size_t n = v.length;
+        if (n <= old.length ? old.length <= 2 * n : n <= owned_room(old)) {
+            char* p = const_cast<char*>(old.data.ptr);
+            std::memcpy(p, v.data.ptr, n);
+            p[n] = '\0';
+            old.length = v.length;
+            old.flags =
+                static_cast<std::uint8_t>(kOwned | (v.flags & (kWhole | kNumber | kClassified)));
+            return;
+        }
+    }
+    Value c = copy_value(v);
+    release(old);
+    old = c;
+}
+
+// Whether var_store would keep v as it is: an integer, or text known not to be a whole number
+// or too long to be one (var_store turns whole-number text into the integer form).
+inline bool kept_as_is(const Value& v) {
+    constexpr std::size_t kLongestWhole = 10;  // "-" and 9 digits
+    return (v.flags & kInteger) || (v.flags & (kClassified | kWhole)) == kClassified ||
+           v.length > kLongestWhole;
+}
+
+// The assignment of a kept_as_is value to the cached node of a simple variable.
+inline void store_in_node(VarNode* node, const Value& v) {
+    node->flags &= static_cast<std::uint8_t>(~kNodeDropped);
+    if ((v.flags & (kInteger | kOwned)) || v.length <= kInlineMax) {
+        release(node->value);
+        node->value = v;
+    } else {
+        copy_into_node(node, v);
+    }
 }
 
 // ---- loops ---------------------------------------------------------------------------------
@@ -637,10 +761,18 @@ void execute(Interp& in) {
         in.pc = static_cast<std::uint32_t>(ip - code);
         in.sp = sp;
     };
+    // The symbol table and the id of the current activation's variable scope, for the inline
+    // variable accesses: they change only where the code or the activation does (INTERPRET,
+    // PROCEDURE, a call or return, a renumbering of scope ids when a new scope is made), and
+    // resync follows. Without an activation the run has ended and no instruction runs.
+    SymbolEntry* syms;
+    std::uint32_t scope_id;
     auto resync = [&] {
         code = in.code;
         ip = code + in.pc;
         sp = in.sp;
+        syms = in.prog->symbols.data();
+        scope_id = in.act ? in.act->scope->id : 0;
     };
     // One indirect jump per opcode, made at the end of each; 0 and anything past the last opcode
     // are faults.
@@ -712,9 +844,8 @@ op_1 : {
 op_2 : {
     if (sp <= stack_low) goto overflow;
     std::uint16_t sym = u16_at(ip + 1);
-    if (VarNode* node = cached_simple_node(in.prog->symbols[sym], in.act->scope);
-        node && !is_absent(node->value)) {
-        *--sp = borrow(node->value);
+    if (VarNode* node = cached_simple_node(syms[sym], scope_id); node && !is_absent(node->value)) {
+        push_borrowed(--sp, node->value);
         ip += 3;
         KETRA_NEXT();
     }
@@ -740,8 +871,9 @@ op_3:
 op_10 : {
     Value v = *sp++;
     std::uint16_t sym = u16_at(ip + 1);
-    // A whole number needs no preparation to be kept.
-    if (!(v.flags & kInteger) || !store_integer_cached(in, sym, v)) {
+    if (VarNode* node = cached_simple_node(syms[sym], scope_id); node && kept_as_is(v)) {
+        store_in_node(node, v);
+    } else {
         sync();
         var_store(in.act, sym, v);
     }
@@ -806,13 +938,14 @@ op_27 : {
         ip += 4;
     goto clause;
 }
+// The result trace point that ends most expressions does nothing here and is stepped over.
 #define KETRA_ARITH(op)            \
     if (!arith_fast<op>(in, sp)) { \
         sync();                    \
         arith_top2(in, op);        \
         sp = in.sp;                \
     }                              \
-    ip += 1;                       \
+    ip += 1 + (ip[1] == 93);       \
     KETRA_NEXT();
 op_64:
     KETRA_ARITH(kOpAdd)
@@ -829,13 +962,21 @@ op_69:
 op_70:
     KETRA_ARITH(kOpPower)
 #undef KETRA_ARITH
-#define KETRA_COMPARE(op)            \
-    if (!compare_fast<op>(in, sp)) { \
-        sync();                      \
-        compare_top2(in, op);        \
-        sp = in.sp;                  \
-    }                                \
-    ip += 1;                         \
+// A comparison that an IF or WHEN tests (the result trace point, then the jump) takes the jump
+// itself: its result is always 0 or 1, so the jump's logical-value check has nothing to find.
+#define KETRA_COMPARE(op)                                                \
+    if (!compare_fast<op>(in, sp)) {                                     \
+        sync();                                                          \
+        compare_top2(in, op);                                            \
+        sp = in.sp;                                                      \
+    }                                                                    \
+    if (ip[1] == 93 && (ip[2] & 0xFE) == 26) { /* JUMPF, JUMPT */        \
+        const int taken = ip[2] - 26;                                    \
+        ip = sp->data.integer == taken ? code + u24_at(ip + 3) : ip + 6; \
+        ++sp;                                                            \
+        goto clause;                                                     \
+    }                                                                    \
+    ip += 1;                                                             \
     KETRA_NEXT();
 op_80:
     KETRA_COMPARE(kCmpEq)
@@ -957,7 +1098,7 @@ op_19 : {
     // an integer argument has no characters yet and goes the long way.
     if (ip[1] == 1 && u24_at(ip + 2) == kBuiltinLength && !(sp->flags & (kInteger | kAbsent))) {
         const auto n = static_cast<std::int32_t>(sp->length);
-        release(*sp);
+        drop_entry(*sp);
         *sp = integer_constant(n);
         ip += 5;
         KETRA_NEXT();
@@ -969,8 +1110,10 @@ op_19 : {
     int argc = ip[1];
     bool got = call_builtin_at(in, static_cast<int>(u24_at(ip + 2)), argc, result);
     // A built-in runs no REXX code here: the code and the instruction are where they were (a
-    // condition it raises is a SIGNAL, which unwinds, or a CALL made at the clause's end).
+    // condition it raises is a SIGNAL, which unwinds, or a CALL made at the clause's end). A
+    // run that an exit starts meanwhile may renumber the scopes, so the id is read again.
     sp = in.sp;
+    scope_id = in.act->scope->id;
     for (Value* end = sp + argc; sp < end; ++sp)
         if ((sp->flags & kOwned) && sp->length > kInlineMax) release_buffer(*sp);
     if (!got) {
@@ -1046,11 +1189,14 @@ op_31 : {
 }
 op_32:
 op_33 : {
+    // PARSE VAR and VALUE run no REXX code: a condition they raise is a SIGNAL, which unwinds,
+    // or a CALL made at the clause's end, so the stack and the code are where they were.
     sync();
-    parse_string(in.act, u16_at(ip + 1), in.sp[0], *ip == 33);
-    drop_top(in);
-    in.pc += 3;
-    goto cold_end;
+    parse_string(in.act, u16_at(ip + 1), sp[0], *ip == 33);
+    drop_entry(*sp);
+    ++sp;
+    ip += 3;
+    goto clause;
 }
 op_34:
 op_35 : {

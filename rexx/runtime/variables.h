@@ -87,10 +87,16 @@ struct VariableScope {
 // The node of simple variable `e` when the symbol-table cache holds it for `scope` and it is
 // not an alias; null otherwise (the caller then goes through var_fetch or var_store). This is
 // the interpreter's inline path for the commonest accesses.
-inline VarNode* cached_simple_node(const SymbolEntry& e, const VariableScope* scope) {
-    if (e.kind != kSymbolSimple || !e.cache || e.tail != scope->id) return nullptr;
+//
+// A symbol's cache tag and node are set and cleared together, and no scope has id 0, so a tag
+// equal to a scope's id means the node is there. The interpreter's loop passes the id it keeps.
+inline VarNode* cached_simple_node(const SymbolEntry& e, std::uint32_t scope_id) {
+    if (e.kind != kSymbolSimple || e.tail != scope_id) return nullptr;
     auto* node = static_cast<VarNode*>(e.cache);
     return node->flags & kNodeExposed ? nullptr : node;
+}
+inline VarNode* cached_simple_node(const SymbolEntry& e, const VariableScope* scope) {
+    return cached_simple_node(e, scope->id);
 }
 
 // A piece of a parsed string to be stored as the value of symbol sym.

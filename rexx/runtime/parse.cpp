@@ -367,11 +367,6 @@ struct Run {
         for (std::size_t k = from; k < count; ++k) pending[k].p = fresh + (pending[k].p - s);
         s = fresh;
     }
-    void assign(std::uint16_t sym, std::size_t from, std::size_t n) {
-        if (sym == kPlaceholderTarget) return;
-        if (count == kBatch) store_pending();
-        pending[count++] = StorePiece{s + from, static_cast<std::uint32_t>(n), sym};
-    }
 };
 
 // The value of a variable operand (NOVALUE when it has no value and the condition is trapped;

@@ -875,8 +875,13 @@ const Value* compound_in(VarNode* stem, std::string_view tail) {
 // its stem symbol, with that value in tail: the commonest compounds (an array element, a
 // key) are then found from the value as it is, without forming the name. Null otherwise, and
 // when the derived name could pass the limit (the general path reports that).
-inline SymbolEntry* single_tail(Program& p, VariableScope* scope, const SymbolEntry& e,
-                                const Value*& tail) {
+//
+// kCachedOnly: the tail variable is taken only from the symbol cache, without a call, so that a
+// caller on its fast path saves no registers; one not cached for the scope, or an alias, gives
+// null, and the caller takes its general path.
+template <bool kCachedOnly = false>
+[[gnu::always_inline]] inline SymbolEntry* single_tail(Program& p, VariableScope* scope,
+                                                       const SymbolEntry& e, const Value*& tail) {
     if (e.tail == kTailTooMany) return nullptr;
     const Value& d = p.literals[e.tail];
     if (d.length != 6) return nullptr;  // the stem and one part, 3 bytes each
@@ -886,8 +891,13 @@ inline SymbolEntry* single_tail(Program& p, VariableScope* scope, const SymbolEn
     const Value* v;
     if (items[3] == 3) {
         SymbolEntry& t = p.symbols[idx];
-        if (t.kind != kSymbolSimple) return nullptr;
-        VarNode* node = symbol_node(scope, t, false);
+        const VarNode* node;
+        if constexpr (kCachedOnly) {
+            node = cached_simple_node(t, scope->id);
+        } else {
+            if (t.kind != kSymbolSimple) return nullptr;
+            node = symbol_node(scope, t, false);
+        }
         if (!node || is_absent(node->value)) return nullptr;
         v = &node->value;
     } else {
@@ -1296,36 +1306,6 @@ void vars_hand_back(Activation* callee, Activation* caller) {
 
 namespace {
 
-// What single_tail gives (the stem symbol, and the tail's value in tail) when the symbol cache
-// alone gives it: a tail variable not cached for the scope, or an alias, gives null, and the
-// general path looks it up.
-[[gnu::always_inline]] inline SymbolEntry* cached_single_tail(Program& p, const SymbolEntry& e,
-                                                              const VariableScope* scope,
-                                                              const Value*& tail) {
-    if (e.tail == kTailTooMany) return nullptr;
-    const Value& d = p.literals[e.tail];
-    if (d.length != 6) return nullptr;  // the stem and one part, 3 bytes each
-    const auto* items = reinterpret_cast<const std::uint8_t*>(d.data.chars);
-    const std::size_t idx = items[4] | (items[5] << 8);
-    const Value* v;
-    if (items[3] == 3) {
-        const SymbolEntry& t = p.symbols[idx];
-        if (t.tail != scope->id || t.kind != kSymbolSimple) return nullptr;
-        const auto* node = static_cast<const VarNode*>(t.cache);
-        if ((node->flags & kNodeExposed) || is_absent(node->value)) return nullptr;
-        v = &node->value;
-    } else {
-        v = &p.literals[idx];
-    }
-    SymbolEntry& stem = p.symbols[items[1] | (items[2] << 8)];
-    // An integer form takes at most 11 characters.
-    const std::size_t length =
-        std::size_t{stem.name.length} + (v->flags & kInteger ? 11 : v->length);
-    if (stem.kind != kSymbolStem || length > kMaxDerivedName) return nullptr;
-    tail = v;
-    return &stem;
-}
-
 bool var_fetch_general(Activation* a, std::uint16_t sym, Value& out);
 bool fetch_single(Activation* a, SymbolEntry& e, SymbolEntry& stem, const Value& tail, Value& out);
 
@@ -1348,7 +1328,7 @@ bool var_fetch(Activation* a, std::uint16_t sym, Value& out) {
         return false;
     }
     const Value* tail;
-    SymbolEntry* s = cached_single_tail(p, e, scope, tail);
+    SymbolEntry* s = single_tail<true>(p, scope, e, tail);
     if (!s) return var_fetch_general(a, sym, out);
     if ((tail->flags & kInteger) && tail->data.integer >= 0 && s->tail == scope->id) {
         const auto* stem = static_cast<const VarNode*>(s->cache);
@@ -1365,8 +1345,6 @@ bool var_fetch(Activation* a, std::uint16_t sym, Value& out) {
 
 namespace {
 
-// A compound of one tail part (see single_tail), through the stem's node; when it has no value,
-// its name is formed.
 // A compound symbol's value through its derived name; when it has none, the name.
 bool fetch_derived(VariableScope* scope, const SymbolEntry& e, Value& out) {
     std::size_t stem_len, total;

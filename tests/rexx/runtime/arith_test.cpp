@@ -301,21 +301,20 @@ TEST_F(Arith, ShortPathMatchesDigitPath) {
 // at either end, leading zeros, zero with a fraction, blanks, signs, exponents), and running
 // totals whose results feed back as operands across the inline and the buffered lengths.
 TEST_F(Arith, ShortSumsMatchDigitPath) {
-    auto reference = [&](const Value& a, int op, const Value& b, const Numeric& n) {
+    // The result's characters, or "error N".
+    auto result_of = [](auto compute) {
         std::string out;
         int e = test::error_of([&] {
-            ValueHolder res(digit_arith(a, b, op, n));
+            ValueHolder res(compute());
             out = std::string(string_of(res.get()));
         });
         return e ? "error " + std::to_string(e) : out;
     };
+    auto reference = [&](const Value& a, int op, const Value& b, const Numeric& n) {
+        return result_of([&] { return digit_arith(a, b, op, n); });
+    };
     auto fast = [&](const Value& a, int op, const Value& b, const Numeric& n) {
-        std::string out;
-        int e = test::error_of([&] {
-            ValueHolder res(arith(a, b, op, n));
-            out = std::string(string_of(res.get()));
-        });
-        return e ? "error " + std::to_string(e) : out;
+        return result_of([&] { return arith(a, b, op, n); });
     };
     auto text_of = [](const Value& v) {
         NumberBuffer buf;

@@ -14,6 +14,13 @@
 namespace ketra::test {
 namespace {
 
+// The index of the string literal n in p's table (9999 when it is not there).
+unsigned literal_index(const Program& p, const char* n) {
+    for (std::size_t i = 0; i < p.literals.size(); ++i)
+        if (quoted(p.literals[i]) == std::string("'") + n + "'") return static_cast<unsigned>(i);
+    return 9999u;
+}
+
 TEST(Compiler, ExpressionsByPrecedence) {
     EXPECT_EQ(compiled("x = 1 + 2 * 3"),
               "PUSHLIT '1'; PUSHLIT '2'; PUSHLIT '3'; MUL; ADD; TRACERES; ASSIGN X; END");
@@ -226,12 +233,7 @@ TEST(Compiler, Templates) {
                 return static_cast<unsigned>(i);
         return 9999u;
     };
-    auto lit = [&](const char* n) {
-        for (std::size_t i = 0; i < p.literals.size(); ++i)
-            if (quoted(p.literals[i]) == std::string("'") + n + "'")
-                return static_cast<unsigned>(i);
-        return 9999u;
-    };
+    auto lit = [&](const char* n) { return literal_index(p, n); };
     std::vector<unsigned> expect = {
         10, 2,        1, sym("X"),  // x 2 (a position in digits is kept in the template)
         1,  lit("="), 1, sym("Y"),  // y '='
@@ -248,12 +250,7 @@ TEST(Compiler, Templates) {
     Translation f("parse value 'a' with 1.0 +1e1 -65536 =000001");
     ASSERT_EQ(f.compile(), 0);
     Program& fp = f.program();
-    auto flit = [&](const char* n) {
-        for (std::size_t i = 0; i < fp.literals.size(); ++i)
-            if (quoted(fp.literals[i]) == std::string("'") + n + "'")
-                return static_cast<unsigned>(i);
-        return 9999u;
-    };
+    auto flit = [&](const char* n) { return literal_index(fp, n); };
     std::vector<unsigned> fexpect = {
         3, flit("1.0"), 0, 4, flit("1E1"), 0, 5, flit("65536"), 0, 3, flit("000001"), 0, 9, 0, 0,
     };

@@ -21,6 +21,7 @@
 #include "rexx/host/session.h"
 #include "rexx/runtime/activation.h"
 #include "rexx/runtime/interp.h"
+#include "rexx/runtime/piece_store.h"
 #include "rexx/runtime/variables.h"
 #include "rexx/translate/program.h"
 
@@ -321,9 +322,9 @@ inline bool same_chars(const char* p, const char* q, std::size_t k) {
     return std::memcmp(p, q, k) == 0;
 }
 
-// The string being parsed and the targets waiting to be stored. Pieces are stored in batches:
-// only a variable pattern reads a variable, so everything before one (and before any error) is
-// stored first, and the order of the stores is the template's.
+// The string being parsed. Each piece is stored as it is found, so the stores are in the
+// template's order, a variable pattern reads what the targets before it stored, and an error
+// leaves the pieces before it stored.
 struct Run {
     Activation* a;
     const Program& program;
@@ -335,37 +336,25 @@ struct Run {
     // target of another kind the characters are copied into `kept` unless it holds them.
     const char* guard = nullptr;
     ValueHolder kept;
-    static constexpr std::size_t kBatch = 32;
-    StorePiece pending[kBatch];
-    std::size_t count = 0;
 
     Run(Activation* act, const Program& prog, const char* chars, std::size_t n, bool up)
         : a(act), program(prog), s(chars), len(n), upper(up) {}
 
-    void flush() {
-        if (count) store_pending();
-    }
-    void store_pending() {
-        std::size_t done = 0;
-        while (done < count) {
-            done += var_store_chars(a, pending + done, count - done, upper, guard, kept.get());
-            if (done < count) own_source(done);
-        }
-        count = 0;
-    }
-    [[noreturn]] void fail(int code) {
-        flush();
-        error(code);
+    // The piece s[from, from + n) for a target that store_cached did not take; s may move.
+    [[gnu::noinline]] void store(std::uint16_t sym, std::size_t from, std::size_t n) {
+        StorePiece piece{s + from, static_cast<std::uint32_t>(n), sym};
+        if (var_store_chars(a, &piece, 1, upper, guard, kept.get())) return;
+        own_source();
+        piece.p = s + from;
+        var_store_chars(a, &piece, 1, upper, nullptr, kept.get());
     }
     // Makes the characters the run's own: a private copy, unless the buffer has been handed
-    // over already; the pending pieces from `from` on are moved to the copy.
-    void own_source(std::size_t from) {
+    // over already.
+    void own_source() {
         guard = nullptr;
         if (kept.get().length > kInlineMax) return;  // handed over
         kept = ValueHolder(make_value(s, len, true));
-        const char* fresh = chars_of(kept.get());
-        for (std::size_t k = from; k < count; ++k) pending[k].p = fresh + (pending[k].p - s);
-        s = fresh;
+        s = chars_of(kept.get());
     }
 };
 
@@ -395,21 +384,21 @@ inline const Value& variable_operand(Activation* a, const Program& program, std:
 
 // A position operand: a whole number of at least 0 (else error 26), limited to
 // kParsePositionLimit.
-std::size_t position_value(Run& run, const Value& v) {
+std::size_t position_value(const Value& v) {
     std::int32_t n;
     if (v.flags & kInteger) {
         n = v.data.integer;
     } else if (!try_whole_number(v, n)) {
-        run.fail(26);
+        error(26);
     }
-    if (n < 0) run.fail(26);
+    if (n < 0) error(26);
     return limited_position(n);
 }
 
 // The position a variable operand gives (see position_value).
 inline std::size_t operand_position(Run& run, std::uint32_t symbol, ValueHolder& held) {
     return position_value(
-        run, variable_operand(run.a, run.program, static_cast<std::uint16_t>(symbol), held));
+        variable_operand(run.a, run.program, static_cast<std::uint16_t>(symbol), held));
 }
 
 [[gnu::always_inline]] inline std::size_t find_pattern(const char* s, std::size_t n,
@@ -465,26 +454,18 @@ const ParseStep* run_template(Run& run, const ParsePlans& plans, const ParseStep
     const char* const pool = plans.chars.data();
     const std::uint16_t* const targets = plans.targets.data();
     const std::size_t len = run.len;
-    // The string and the next free place of the batch are kept here, where they stay in
-    // registers; a store of the batch may move the string (own_source).
+    // The string is kept here, where it stays in a register; a store that does not take the
+    // common path may move it (own_source).
     const char* s = run.s;
-    StorePiece* out = run.pending;
+    const SymbolEntry* const symbols = run.program.symbols.data();
+    const std::uint32_t scope_id = run.a->scope->id;
+    const bool upper = run.upper;
     auto put = [&](std::uint16_t sym, std::size_t from, std::size_t n)
         __attribute__((always_inline)) {
         if (sym == kPlaceholderTarget) return;
-        if (out == run.pending + Run::kBatch) {
-            run.count = Run::kBatch;
-            run.store_pending();
-            s = run.s;
-            out = run.pending;
-        }
-        *out++ = StorePiece{s + from, static_cast<std::uint32_t>(n), sym};
-    };
-    auto flush = [&]() __attribute__((always_inline)) {
-        run.count = static_cast<std::size_t>(out - run.pending);
-        run.flush();
+        if (store_cached(symbols[sym], scope_id, s + from, n, upper, run.guard)) return;
+        run.store(sym, from, n);
         s = run.s;
-        out = run.pending;
     };
     std::size_t cursor = 0, pattern = 0;
     // The characters of a variable operand that is not read in place are held while they are
@@ -496,7 +477,7 @@ const ParseStep* run_template(Run& run, const ParsePlans& plans, const ParseStep
         if constexpr (kPlain) {
             if (st->kind == kStepString) {
                 const std::string_view pat{pool + st->operand, st->length};
-                const std::size_t m = find_pattern(s, len, len, cursor, pat, run.upper);
+                const std::size_t m = find_pattern(s, len, len, cursor, pat, upper);
                 if (m != std::string_view::npos) {
                     end = m;
                     cursor = m + pat.size();
@@ -507,10 +488,7 @@ const ParseStep* run_template(Run& run, const ParsePlans& plans, const ParseStep
                 cursor = len;
             }
             split_piece(s, len, start, end, *st, targets, put);
-            if (st->flags) {
-                flush();
-                return st;
-            }
+            if (st->flags) return st;
             continue;
         }
         // Every position is limited to the string, whose length is within kParsePositionLimit,
@@ -525,14 +503,12 @@ const ParseStep* run_template(Run& run, const ParsePlans& plans, const ParseStep
                 match = true;
                 break;
             case kStepStringVar:
-                flush();  // the variable may be a target written earlier in this template
                 pat = view_of(variable_operand(run.a, run.program,
                                                static_cast<std::uint16_t>(st->operand), op),
                               b);
                 match = true;
                 break;
             case kStepAbsoluteVar:
-                flush();
                 position = operand_position(run, st->operand, op);
                 [[fallthrough]];
             case kStepAbsolute:
@@ -543,7 +519,6 @@ const ParseStep* run_template(Run& run, const ParsePlans& plans, const ParseStep
                 pattern = cursor = np;
                 break;
             case kStepForwardVar:
-                flush();
                 position = operand_position(run, st->operand, op);
                 [[fallthrough]];
             case kStepForward:
@@ -554,7 +529,6 @@ const ParseStep* run_template(Run& run, const ParsePlans& plans, const ParseStep
                 pattern = cursor = np;
                 break;
             case kStepBackwardVar:
-                flush();
                 position = operand_position(run, st->operand, op);
                 [[fallthrough]];
             case kStepBackward:
@@ -565,11 +539,10 @@ const ParseStep* run_template(Run& run, const ParsePlans& plans, const ParseStep
                 cursor = pattern = len;
                 break;
             default:
-                flush();
                 error(st->how);
         }
         if (match) {
-            const std::size_t m = find_pattern(s, len, len, cursor, pat, run.upper);
+            const std::size_t m = find_pattern(s, len, len, cursor, pat, upper);
             if (m != std::string_view::npos) {
                 end = pattern = m;
                 cursor = m + pat.size();
@@ -581,7 +554,6 @@ const ParseStep* run_template(Run& run, const ParsePlans& plans, const ParseStep
         // the last the rest; those after the last real target are not looked at.
         split_piece(s, len, start, end, *st, targets, put);
         if (st->flags) {
-            flush();
             if (st->flags & kStepTruncated) error(38);
             return st;
         }

@@ -208,12 +208,16 @@ std::uint32_t prepare(ParsePlans& plans, const Program& program, const Value& tm
     }
 }
 
+// A prepared template: the tables that hold it and its first step (returned in two registers).
+struct Plan {
+    const ParsePlans* plans;
+    const ParseStep* st;
+};
+
 // Prepares the running program's template literal `index`: kept for the program's own
 // literals, which never change; made afresh each time inside INTERPRET, whose literals are
-// dropped after it (patterns included) and their indices used again. Returns its first step
-// and sets `plans` to the tables that hold it.
-[[gnu::noinline]] const ParseStep* prepare_kept(const Activation* a, Program& program,
-                                                std::uint16_t index, const ParsePlans*& plans) {
+// dropped after it (patterns included) and their indices used again.
+[[gnu::noinline]] Plan prepare_kept(const Activation* a, Program& program, std::uint16_t index) {
     if (!program.parse_plans) program.parse_plans.reset(std::make_unique<ParsePlans>().release());
     ParsePlans& kept = *program.parse_plans;
     const Value& tmpl = program.literals[index];
@@ -224,26 +228,20 @@ std::uint32_t prepare(ParsePlans& plans, const Program& program, const Value& tm
         once.targets.clear();
         once.chars.clear();
         const std::uint32_t first = prepare(once, program, tmpl);
-        plans = &once;
-        return once.steps.data() + first;
+        return {&once, once.steps.data() + first};
     }
     if (index >= kept.at.size()) kept.at.resize(index + 1, 0);
     const std::uint32_t first = prepare(kept, program, tmpl);
     kept.at[index] = first + 1;
-    plans = &kept;
-    return kept.steps.data() + first;
+    return {&kept, kept.steps.data() + first};
 }
 
-// The steps of the running program's template literal `index` (see prepare_kept); `plans` is
-// set to the tables that hold them.
-inline const ParseStep* plan_of(const Activation* a, Program& program, std::uint16_t index,
-                                const ParsePlans*& plans) {
+// The running program's template literal `index` (see prepare_kept).
+inline Plan plan_of(const Activation* a, Program& program, std::uint16_t index) {
     if (const ParsePlans* p = program.parse_plans.get();
-        p && !a->interprets && index < p->at.size() && p->at[index]) {
-        plans = p;
-        return p->steps.data() + p->at[index] - 1;
-    }
-    return prepare_kept(a, program, index, plans);
+        p && !a->interprets && index < p->at.size() && p->at[index])
+        return {p, p->steps.data() + p->at[index] - 1};
+    return prepare_kept(a, program, index);
 }
 
 inline char upper_char(char c) {
@@ -577,20 +575,30 @@ const ParseStep* run_template(Run& run, const ParsePlans& plans, const ParseStep
 // ARG x) without the run of a template; a whole number keeps its integer form (no characters
 // are made only to be read back). False when nothing was stored: a borrowed source met a
 // target that is not a simple variable, and the template's run copies the characters first.
-[[gnu::noinline]] bool store_whole(Activation* a, const ParsePlans& plans, const ParseStep* st,
-                                   const Value& source, bool upper) {
+inline bool store_whole(Activation* a, const Program& program, const ParsePlans& plans,
+                        const ParseStep* st, const Value& source, bool upper) {
     if (!st->words) return true;  // the placeholder
     const std::uint16_t sym = plans.targets[st->targets];
     if (source.flags & kInteger) {
         var_store(a, sym, source);
         return true;
     }
-    NumberBuffer b;
-    const std::string_view s = is_absent(source) ? std::string_view() : view_of(source, b);
+    const std::string_view s =
+        is_absent(source) ? std::string_view() : std::string_view(chars_of(source), source.length);
+    const char* guard = (source.flags & kBorrowed) ? s.data() : nullptr;
+    if (store_cached(program.symbols[sym], a->scope->id, s.data(), s.size(), upper, guard))
+        return true;
     const StorePiece piece{s.data(), static_cast<std::uint32_t>(s.size()), sym};
     ValueHolder kept;
-    const char* guard = (source.flags & kBorrowed) ? s.data() : nullptr;
     return var_store_chars(a, &piece, 1, upper, guard, kept.get()) == 1;
+}
+
+// Parses one string with the comma-separated template of a single target at st; returns st.
+[[gnu::noinline]] const ParseStep* parse_single(Activation* a, const Program& program,
+                                                const ParsePlans& plans, const ParseStep* st,
+                                                const Value& source, bool upper) {
+    if (store_whole(a, program, plans, st, source, upper)) return st;
+    return run_source(a, program, plans, st, source, upper);
 }
 
 // Parses one string with the comma-separated template at st; returns its end step.
@@ -598,7 +606,7 @@ const ParseStep* run_template(Run& run, const ParsePlans& plans, const ParseStep
                                                          const ParsePlans& plans,
                                                          const ParseStep* st, const Value& source,
                                                          bool upper) {
-    if ((st->flags & kStepSingle) && store_whole(a, plans, st, source, upper)) return st;
+    if (st->flags & kStepSingle) return parse_single(a, program, plans, st, source, upper);
     return run_source(a, program, plans, st, source, upper);
 }
 
@@ -623,6 +631,29 @@ const ParseStep* run_template(Run& run, const ParsePlans& plans, const ParseStep
     }
 }
 
+// parse_source for a literal of several comma-separated templates.
+[[gnu::noinline]] void parse_several(Activation* a, const Program& program, const ParsePlans& plans,
+                                     const ParseStep* st, const Value& source, bool upper) {
+    parse_source(a, program, plans, st, source, upper);
+}
+
+// Parses `source` with prepared template p. The commonest templates are the literal's only
+// one: its run ends the call, and the callers keep no frame of their own.
+[[gnu::always_inline]] inline void parse_plan(Activation* a, const Program& program, Plan p,
+                                              const Value& source, bool upper) {
+    if (!(p.st->opens & kOpensAlone)) {
+        parse_several(a, program, *p.plans, p.st, source, upper);
+        return;
+    }
+    parse_one(a, program, *p.plans, p.st, source, upper);
+}
+
+// parse_string for a template that is not prepared or is prepared afresh for each run.
+[[gnu::noinline]] void parse_unprepared(Activation* a, Program& program, std::uint16_t tmpl,
+                                        const Value& source, bool upper) {
+    parse_plan(a, program, prepare_kept(a, program, tmpl), source, upper);
+}
+
 }  // namespace
 
 void parse_template(Activation* a, const Value& tmpl, const Value& source, bool upper) {
@@ -642,13 +673,12 @@ void parse_arguments(Activation* a, const Value* args, int argc, const Value& tm
 
 void parse_string(Activation* a, std::uint16_t tmpl, Value& source, bool upper) {
     Program& program = *g_lib.current->program;
-    const ParsePlans* plans;
-    const ParseStep* st = plan_of(a, program, tmpl, plans);
-    if (st->opens & kOpensAlone) {  // nothing to do after the run: no frame of our own
-        parse_one(a, program, *plans, st, source, upper);
+    const ParsePlans* plans = program.parse_plans.get();
+    if (!plans || a->interprets || tmpl >= plans->at.size() || !plans->at[tmpl]) {
+        parse_unprepared(a, program, tmpl, source, upper);
         return;
     }
-    parse_source(a, program, *plans, st, source, upper);
+    parse_plan(a, program, {plans, plans->steps.data() + plans->at[tmpl] - 1}, source, upper);
 }
 
 void parse_args(Activation* a, std::uint16_t tmpl, bool upper) {
@@ -656,9 +686,8 @@ void parse_args(Activation* a, std::uint16_t tmpl, bool upper) {
     // No template at all assigns nothing (a literal of another form raises 38 when prepared).
     if (const Value& t = program.literals[tmpl]; !(t.flags & (kInteger | kAbsent)) && t.length < 2)
         return;
-    const ParsePlans* plans;
-    const ParseStep* st = plan_of(a, program, tmpl, plans);
-    parse_argument_list(a, program, *plans, st, a->args, a->argc, upper);
+    const Plan p = plan_of(a, program, tmpl);
+    parse_argument_list(a, program, *p.plans, p.st, a->args, a->argc, upper);
 }
 
 }  // namespace ketra

@@ -445,8 +445,8 @@ template <class Put>
 }
 
 // Runs one comma-separated template, from step st up to and including its end step, on run's
-// string; returns that end step. kPlain: the template has string patterns only, and the run
-// needs neither positions nor variables.
+// string; returns that end step. kPlain: the template has string patterns only and the run is
+// not PARSE UPPER, so it needs neither positions, nor variables, nor folding.
 template <bool kPlain>
 const ParseStep* run_template(Run& run, const ParsePlans& plans, const ParseStep* st) {
     const char* const pool = plans.chars.data();
@@ -457,7 +457,7 @@ const ParseStep* run_template(Run& run, const ParsePlans& plans, const ParseStep
     const char* s = run.s;
     const SymbolEntry* const symbols = run.program.symbols.data();
     const std::uint32_t scope_id = run.a->scope->id;
-    const bool upper = run.upper;
+    const bool upper = !kPlain && run.upper;
     auto put = [&](std::uint16_t sym, std::size_t from, std::size_t n)
         __attribute__((always_inline)) {
         if (sym == kPlaceholderTarget) return;
@@ -559,16 +559,23 @@ const ParseStep* run_template(Run& run, const ParsePlans& plans, const ParseStep
 }
 
 // Runs the comma-separated template at st on a string; returns its end step. A source that
-// borrows a variable's characters is guarded: the template may assign that variable.
-[[gnu::noinline]] const ParseStep* run_source(Activation* a, const Program& program,
+// borrows a variable's characters is guarded: the template may assign that variable. The two
+// kinds of run are functions of their own, so that each keeps its own values in registers.
+template <bool kPlain>
+[[gnu::noinline]] const ParseStep* run_string(Activation* a, const Program& program,
                                               const ParsePlans& plans, const ParseStep* st,
                                               const Value& source, bool upper) {
     NumberBuffer b;
     const std::string_view s = is_absent(source) ? std::string_view() : view_of(source, b);
     Run run(a, program, s.data(), s.size(), upper);
     if (source.flags & kBorrowed) run.guard = s.data();
-    return (st->opens & kOpensPlain) ? run_template<true>(run, plans, st)
-                                     : run_template<false>(run, plans, st);
+    return run_template<kPlain>(run, plans, st);
+}
+inline const ParseStep* run_source(Activation* a, const Program& program, const ParsePlans& plans,
+                                   const ParseStep* st, const Value& source, bool upper) {
+    if ((st->opens & kOpensPlain) && !upper)
+        return run_string<true>(a, program, plans, st, source, upper);
+    return run_string<false>(a, program, plans, st, source, upper);
 }
 
 // Stores a string given whole to the single target of end step st (PARSE UPPER VAR x y, PARSE

@@ -44,7 +44,7 @@ struct ParsePlans {
     RexxVector<std::uint32_t> at;  // by template literal: first step + 1; 0 when not prepared
     RexxVector<ParseStep> steps;
     RexxVector<std::uint16_t> targets;
-    RexxVector<char> chars;  // string patterns
+    RexxVector<char> chars;  // string patterns, each after sixteen copies of its first character
     // INTERPRET's templates, prepared afresh for each run (the space is kept).
     std::unique_ptr<ParsePlans> scratch;
 };
@@ -137,6 +137,8 @@ std::uint32_t prepare(ParsePlans& plans, const Program& program, const Value& tm
                 NumberBuffer b;
                 const std::string_view pat = view_of(program.literals[value], b);
                 st.kind = kStepString;
+                // Sixteen copies of the first character before the pattern (see find_char).
+                plans.chars.insert(plans.chars.end(), 16, pat.empty() ? ' ' : pat[0]);
                 st.operand = static_cast<std::uint32_t>(plans.chars.size());
                 st.length = static_cast<std::uint32_t>(pat.size());
                 plans.chars.insert(plans.chars.end(), pat.begin(), pat.end());
@@ -248,15 +250,21 @@ inline char upper_char(char c) {
     return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
 }
 
-// The first place from i on (before n) holding c, else n; size is the length of the string
-// (n <= size). Pieces and the gaps before patterns are mostly short, so the characters are
-// looked at sixteen (or eight) together, in place, wherever they lie within the string: near
-// its end the last sixteen are read and those before i left out.
+// Sixteen blanks, for find_char.
+alignas(16) constexpr char kBlanks[16] = {' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ',
+                                          ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' '};
+
+// The first place from i on (before n) holding the character c of which `copies` holds sixteen,
+// else n; size is the length of the string (n <= size). Pieces and the gaps before patterns are
+// mostly short, so the characters are looked at sixteen (or eight) together, in place, wherever
+// they lie within the string: near its end the last sixteen are read and those before i left
+// out. The copies are kept with each string pattern, so that they are not made on every search.
 [[gnu::always_inline]] inline std::size_t find_char(const char* s, std::size_t i, std::size_t n,
-                                                    std::size_t size, char c) {
+                                                    std::size_t size, const char* copies) {
+    const char c = copies[0];
 #if defined(__SSE2__)
     if (size >= 16) {
-        const __m128i want = _mm_set1_epi8(c);
+        const __m128i want = _mm_loadu_si128(reinterpret_cast<const __m128i*>(copies));
         while (i < n) {
             if (i + 16 <= size) {
                 const auto hits = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(
@@ -282,7 +290,8 @@ inline char upper_char(char c) {
 #endif
     if constexpr (std::endian::native == std::endian::little) {
         constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
-        const std::uint64_t spread = kOnes * static_cast<unsigned char>(c);
+        std::uint64_t spread;
+        std::memcpy(&spread, copies, 8);
         while (i < n && i + 8 <= size) {
             std::uint64_t x;
             std::memcpy(&x, s + i, 8);
@@ -399,14 +408,17 @@ inline std::size_t operand_position(Run& run, std::uint32_t symbol, ValueHolder&
         variable_operand(run.a, run.program, static_cast<std::uint16_t>(symbol), held));
 }
 
+// The first place from `from` on where pat begins in s[0, n) (folded to upper case when upper is
+// set), else npos. `copies` holds sixteen copies of the pattern's first character.
 [[gnu::always_inline]] inline std::size_t find_pattern(const char* s, std::size_t n,
                                                        std::size_t size, std::size_t from,
-                                                       std::string_view pat, bool upper) {
+                                                       std::string_view pat, const char* copies,
+                                                       bool upper) {
     if (pat.empty() || pat.size() > n) return std::string_view::npos;
     if (!upper) {
         const std::size_t last = n - pat.size();  // the last place the pattern fits
         for (std::size_t m = from; m <= last; ++m) {
-            m = find_char(s, m, last + 1, size, pat[0]);
+            m = find_char(s, m, last + 1, size, copies);
             if (m > last) break;
             if (pat.size() == 1 || same_chars(s + m, pat.data(), pat.size())) return m;
         }
@@ -438,7 +450,7 @@ template <class Put>
             return;
         }
         while (i < end && s[i] == ' ') ++i;
-        const std::size_t j = find_char(s, i, end, size, ' ');
+        const std::size_t j = find_char(s, i, end, size, kBlanks);
         put(*t, i, j - i);
         i = j < end ? j + 1 : j;  // exactly one blank after the word
     }
@@ -470,12 +482,14 @@ const ParseStep* run_template(Run& run, const ParsePlans& plans, const ParseStep
     // used (until the next variable operand replaces them or the template ends).
     NumberBuffer b;
     ValueHolder op;
+    char first[16];  // copies of a variable pattern's first character
     for (;; ++st) {
         std::size_t start = cursor, end = len;
         if constexpr (kPlain) {
             if (st->kind == kStepString) {
                 const std::string_view pat{pool + st->operand, st->length};
-                const std::size_t m = find_pattern(s, len, len, cursor, pat, upper);
+                const std::size_t m =
+                    find_pattern(s, len, len, cursor, pat, pool + st->operand - 16, upper);
                 if (m != std::string_view::npos) {
                     end = m;
                     cursor = m + pat.size();
@@ -493,17 +507,21 @@ const ParseStep* run_template(Run& run, const ParsePlans& plans, const ParseStep
         // so the cursor and the pattern position always lie within it. A piece that would start
         // beyond its end runs to the end of the string.
         std::string_view pat;
+        const char* copies = nullptr;
         bool match = false;
         std::size_t position = st->operand, np;
         switch (st->kind) {
             case kStepString:
                 pat = {pool + st->operand, st->length};
+                copies = pool + st->operand - 16;
                 match = true;
                 break;
             case kStepStringVar:
                 pat = view_of(variable_operand(run.a, run.program,
                                                static_cast<std::uint16_t>(st->operand), op),
                               b);
+                if (!pat.empty()) std::memset(first, pat[0], sizeof first);
+                copies = first;
                 match = true;
                 break;
             case kStepAbsoluteVar:
@@ -540,7 +558,7 @@ const ParseStep* run_template(Run& run, const ParsePlans& plans, const ParseStep
                 error(st->how);
         }
         if (match) {
-            const std::size_t m = find_pattern(s, len, len, cursor, pat, upper);
+            const std::size_t m = find_pattern(s, len, len, cursor, pat, copies, upper);
             if (m != std::string_view::npos) {
                 end = pattern = m;
                 cursor = m + pat.size();

@@ -287,7 +287,9 @@ alignas(16) constexpr char kBlanks[16] = {' ', ' ', ' ', ' ', ' ', ' ', ' ', ' '
         }
         return n;
     }
-#endif
+    // Shorter strings are looked at one character at a time: the word-wide search would keep
+    // its constants in registers that the run's loop needs.
+#else
     if constexpr (std::endian::native == std::endian::little) {
         constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
         std::uint64_t spread;
@@ -306,6 +308,7 @@ alignas(16) constexpr char kBlanks[16] = {' ', ' ', ' ', ' ', ' ', ' ', ' ', ' '
             i += 8;
         }
     }
+#endif
     while (i < n && s[i] != c) ++i;
     return i < n ? i : n;
 }

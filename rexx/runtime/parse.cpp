@@ -603,8 +603,8 @@ inline const ParseStep* run_source(Activation* a, const Program& program, const 
 // ARG x) without the run of a template; a whole number keeps its integer form (no characters
 // are made only to be read back). False when nothing was stored: a borrowed source met a
 // target that is not a simple variable, and the template's run copies the characters first.
-inline bool store_whole(Activation* a, const Program& program, const ParsePlans& plans,
-                        const ParseStep* st, const Value& source, bool upper) {
+bool store_whole(Activation* a, const ParsePlans& plans, const ParseStep* st, const Value& source,
+                 bool upper) {
     if (!st->words) return true;  // the placeholder
     const std::uint16_t sym = plans.targets[st->targets];
     if (source.flags & kInteger) {
@@ -613,20 +613,33 @@ inline bool store_whole(Activation* a, const Program& program, const ParsePlans&
     }
     const std::string_view s =
         is_absent(source) ? std::string_view() : std::string_view(chars_of(source), source.length);
-    const char* guard = (source.flags & kBorrowed) ? s.data() : nullptr;
-    if (store_cached(program.symbols[sym], a->scope->id, s.data(), s.size(), upper, guard))
-        return true;
     const StorePiece piece{s.data(), static_cast<std::uint32_t>(s.size()), sym};
     ValueHolder kept;
+    const char* guard = (source.flags & kBorrowed) ? s.data() : nullptr;
     return var_store_chars(a, &piece, 1, upper, guard, kept.get()) == 1;
 }
 
+// parse_single off its common path.
+[[gnu::noinline]] const ParseStep* parse_single_slow(Activation* a, const Program& program,
+                                                     const ParsePlans& plans, const ParseStep* st,
+                                                     const Value& source, bool upper) {
+    if (store_whole(a, plans, st, source, upper)) return st;
+    return run_source(a, program, plans, st, source, upper);
+}
+
 // Parses one string with the comma-separated template of a single target at st; returns st.
+// The commonest case, a string stored into a simple variable's cached node, makes no call and
+// keeps no frame.
 [[gnu::noinline]] const ParseStep* parse_single(Activation* a, const Program& program,
                                                 const ParsePlans& plans, const ParseStep* st,
                                                 const Value& source, bool upper) {
-    if (store_whole(a, program, plans, st, source, upper)) return st;
-    return run_source(a, program, plans, st, source, upper);
+    if (st->words && !(source.flags & (kInteger | kAbsent))) {
+        const char* p = chars_of(source);
+        if (store_cached(program.symbols[plans.targets[st->targets]], a->scope->id, p,
+                         source.length, upper, (source.flags & kBorrowed) ? p : nullptr))
+            return st;
+    }
+    return parse_single_slow(a, program, plans, st, source, upper);
 }
 
 // Parses one string with the comma-separated template at st; returns its end step.

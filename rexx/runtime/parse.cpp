@@ -459,6 +459,9 @@ template <class Put>
     }
 }
 
+// The shortest string a plain run is made on.
+inline constexpr std::size_t kPlainMin = 16;
+
 // Runs one comma-separated template, from step st up to and including its end step, on run's
 // string; returns that end step. kPlain: the template has string patterns only and the run is
 // not PARSE UPPER, so it needs neither positions, nor variables, nor folding.
@@ -467,6 +470,8 @@ const ParseStep* run_template(Run& run, const ParsePlans& plans, const ParseStep
     const char* const pool = plans.chars.data();
     const std::uint16_t* const targets = plans.targets.data();
     const std::size_t len = run.len;
+    // A plain run is made only on strings that the searches read sixteen characters at a time.
+    if (kPlain && len < kPlainMin) __builtin_unreachable();
     // The string is kept here, where it stays in a register; a store that does not take the
     // common path may move it (own_source).
     const char* s = run.s;
@@ -594,7 +599,8 @@ template <bool kPlain>
 }
 inline const ParseStep* run_source(Activation* a, const Program& program, const ParsePlans& plans,
                                    const ParseStep* st, const Value& source, bool upper) {
-    if ((st->opens & kOpensPlain) && !upper)
+    if ((st->opens & kOpensPlain) && !upper && !(source.flags & (kInteger | kAbsent)) &&
+        source.length >= kPlainMin)
         return run_string<true>(a, program, plans, st, source, upper);
     return run_string<false>(a, program, plans, st, source, upper);
 }

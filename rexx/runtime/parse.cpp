@@ -459,19 +459,20 @@ template <class Put>
     }
 }
 
-// The shortest string a plain run is made on.
-inline constexpr std::size_t kPlainMin = 16;
+// Strings of this length or more are searched sixteen characters at a time; each kind of run is
+// made for one side of it, so that it carries the code and the registers of one search only.
+inline constexpr std::size_t kLongMin = 16;
 
 // Runs one comma-separated template, from step st up to and including its end step, on run's
 // string; returns that end step. kPlain: the template has string patterns only and the run is
-// not PARSE UPPER, so it needs neither positions, nor variables, nor folding.
-template <bool kPlain>
+// not PARSE UPPER, so it needs neither positions, nor variables, nor folding. kLong: the string
+// has kLongMin characters or more (plain runs are made only on those).
+template <bool kPlain, bool kLong>
 const ParseStep* run_template(Run& run, const ParsePlans& plans, const ParseStep* st) {
     const char* const pool = plans.chars.data();
     const std::uint16_t* const targets = plans.targets.data();
     const std::size_t len = run.len;
-    // A plain run is made only on strings that the searches read sixteen characters at a time.
-    if (kPlain && len < kPlainMin) __builtin_unreachable();
+    if (kLong ? len < kLongMin : len >= kLongMin) __builtin_unreachable();
     // The string is kept here, where it stays in a register; a store that does not take the
     // common path may move it (own_source).
     const char* s = run.s;
@@ -587,7 +588,7 @@ const ParseStep* run_template(Run& run, const ParsePlans& plans, const ParseStep
 // Runs the comma-separated template at st on a string; returns its end step. A source that
 // borrows a variable's characters is guarded: the template may assign that variable. The two
 // kinds of run are functions of their own, so that each keeps its own values in registers.
-template <bool kPlain>
+template <bool kPlain, bool kLong>
 [[gnu::noinline]] const ParseStep* run_string(Activation* a, const Program& program,
                                               const ParsePlans& plans, const ParseStep* st,
                                               const Value& source, bool upper) {
@@ -595,14 +596,17 @@ template <bool kPlain>
     const std::string_view s = is_absent(source) ? std::string_view() : view_of(source, b);
     Run run(a, program, s.data(), s.size(), upper);
     if (source.flags & kBorrowed) run.guard = s.data();
-    return run_template<kPlain>(run, plans, st);
+    return run_template<kPlain, kLong>(run, plans, st);
 }
 inline const ParseStep* run_source(Activation* a, const Program& program, const ParsePlans& plans,
                                    const ParseStep* st, const Value& source, bool upper) {
-    if ((st->opens & kOpensPlain) && !upper && !(source.flags & (kInteger | kAbsent)) &&
-        source.length >= kPlainMin)
-        return run_string<true>(a, program, plans, st, source, upper);
-    return run_string<false>(a, program, plans, st, source, upper);
+    // Whole numbers are short; an absent value is empty.
+    if (!(source.flags & (kInteger | kAbsent)) && source.length >= kLongMin) {
+        if ((st->opens & kOpensPlain) && !upper)
+            return run_string<true, true>(a, program, plans, st, source, upper);
+        return run_string<false, true>(a, program, plans, st, source, upper);
+    }
+    return run_string<false, false>(a, program, plans, st, source, upper);
 }
 
 // Stores a string given whole to the single target of end step st (PARSE UPPER VAR x y, PARSE

@@ -613,8 +613,8 @@ inline const ParseStep* run_source(Activation* a, const Program& program, const 
 // ARG x) without the run of a template; a whole number keeps its integer form (no characters
 // are made only to be read back). False when nothing was stored: a borrowed source met a
 // target that is not a simple variable, and the template's run copies the characters first.
-bool store_whole(Activation* a, const ParsePlans& plans, const ParseStep* st, const Value& source,
-                 bool upper) {
+[[gnu::noinline]] bool store_whole(Activation* a, const ParsePlans& plans, const ParseStep* st,
+                                   const Value& source, bool upper) {
     if (!st->words) return true;  // the placeholder
     const std::uint16_t sym = plans.targets[st->targets];
     if (source.flags & kInteger) {
@@ -676,7 +676,10 @@ bool store_whole(Activation* a, const ParsePlans& plans, const ParseStep* st, co
                                                        const ParsePlans& plans, const ParseStep* st,
                                                        const Value* args, int argc, bool upper) {
     for (int i = 0;; ++i) {
-        st = parse_one(a, program, plans, st, i < argc ? args[i] : kNullString, upper);
+        const Value& source = i < argc ? args[i] : kNullString;
+        // An argument's target is mostly new in its scope (a routine's): not cached yet.
+        if (!(st->flags & kStepSingle) || !store_whole(a, plans, st, source, upper))
+            st = run_source(a, program, plans, st, source, upper);
         if (st->flags & kStepLast) return;
         ++st;
     }

@@ -200,6 +200,44 @@ TEST_F(ParseTest, StringPatterns) {
     EXPECT_EQ(get("X"), "b");
 }
 
+// Strings on either side of the length from which the searches look at sixteen characters at
+// a time, with the match or the blank at every place (near the end the last sixteen are read,
+// and false starts come before the match): every kind of run finds what a plain search finds.
+TEST_F(ParseTest, SearchesAtEveryLengthAndPlace) {
+    std::uint16_t x = sym("X"), y = sym("Y"), sep = sym("SEP");
+    const std::uint16_t pat = lit("<>"), one = lit("1");
+    set("SEP", "<>");
+    for (std::size_t len = 1; len <= 40; ++len) {
+        for (std::size_t at = 0; at < len; ++at) {
+            std::string s(len, '<');  // the pattern only where its second character is
+            if (at + 1 < len) {
+                s[at + 1] = '>';
+                const std::string head = s.substr(0, at), tail = s.substr(at + 2);
+                for (const auto& t : std::vector<std::vector<std::uint16_t>>{
+                         {kStr, pat, 1, x, kEnd, 0, 1, y},                // string patterns only
+                         {kAbs, one, 0, kStr, pat, 1, x, kEnd, 0, 1, y},  // with a position
+                         {kStrVar, sep, 1, x, kEnd, 0, 1, y}}) {          // from a variable
+                    parse(s, t);
+                    EXPECT_EQ(get("X"), head) << s;
+                    EXPECT_EQ(get("Y"), tail) << s;
+                }
+                parse(s, {kStr, pat, 1, x, kEnd, 0, 1, y}, true);
+                EXPECT_EQ(get("X"), head) << s;
+            }
+            std::string w(len, 'w');  // one blank, at every place
+            w[at] = ' ';
+            const std::string first = at ? w.substr(0, at) : w.substr(1);
+            const std::string rest = at ? w.substr(at + 1) : "";
+            for (const auto& t : std::vector<std::vector<std::uint16_t>>{
+                     {kEnd, 0, 2, x, y}, {kAbs, one, 0, kEnd, 0, 2, x, y}}) {
+                parse(w, t);
+                EXPECT_EQ(get("X"), first) << '[' << w << ']';
+                EXPECT_EQ(get("Y"), rest) << '[' << w << ']';
+            }
+        }
+    }
+}
+
 TEST_F(ParseTest, UpperFoldsTheStringNotThePattern) {
     std::uint16_t x = sym("X"), y = sym("Y");
     parse("ab,cd", {kStr, lit(","), 1, x, kEnd, 0, 1, y}, true);

@@ -256,9 +256,10 @@ alignas(16) constexpr char kBlanks[16] = {' ', ' ', ' ', ' ', ' ', ' ', ' ', ' '
 
 // The first place from i on (before n) holding the character c of which `copies` holds sixteen,
 // else n; size is the length of the string (n <= size). Pieces and the gaps before patterns are
-// mostly short, so the characters are looked at sixteen (or eight) together, in place, wherever
-// they lie within the string: near its end the last sixteen are read and those before i left
-// out. The copies are kept with each string pattern, so that they are not made on every search.
+// mostly short, so in a string of sixteen characters or more they are looked at sixteen
+// together, in place, wherever they lie: near its end the last sixteen are read and those before
+// i left out. The copies are kept with each string pattern, so that they are not made on every
+// search.
 [[gnu::always_inline]] inline std::size_t find_char(const char* s, std::size_t i, std::size_t n,
                                                     std::size_t size, const char* copies) {
     const char c = copies[0];
@@ -586,8 +587,8 @@ const ParseStep* run_template(Run& run, const ParsePlans& plans, const ParseStep
 }
 
 // Runs the comma-separated template at st on a string; returns its end step. A source that
-// borrows a variable's characters is guarded: the template may assign that variable. The two
-// kinds of run are functions of their own, so that each keeps its own values in registers.
+// borrows a variable's characters is guarded: the template may assign that variable. Each kind
+// of run is a function of its own, so that it keeps its own values in registers.
 template <bool kPlain, bool kLong>
 [[gnu::noinline]] const ParseStep* run_string(Activation* a, const Program& program,
                                               const ParsePlans& plans, const ParseStep* st,

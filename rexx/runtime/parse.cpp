@@ -653,6 +653,13 @@ inline const ParseStep* run_source(Activation* a, const Program& program, const 
     return parse_single_slow(a, program, plans, st, source, upper);
 }
 
+// run_source for PARSE ARG, whose loop is kept small.
+[[gnu::noinline]] const ParseStep* run_argument(Activation* a, const Program& program,
+                                                const ParsePlans& plans, const ParseStep* st,
+                                                const Value& source, bool upper) {
+    return run_source(a, program, plans, st, source, upper);
+}
+
 // Parses one string with the comma-separated template at st; returns its end step.
 [[gnu::always_inline]] inline const ParseStep* parse_one(Activation* a, const Program& program,
                                                          const ParsePlans& plans,
@@ -680,7 +687,7 @@ inline const ParseStep* run_source(Activation* a, const Program& program, const 
         const Value& source = i < argc ? args[i] : kNullString;
         // An argument's target is mostly new in its scope (a routine's): not cached yet.
         if (!(st->flags & kStepSingle) || !store_whole(a, plans, st, source, upper))
-            st = run_source(a, program, plans, st, source, upper);
+            st = run_argument(a, program, plans, st, source, upper);
         if (st->flags & kStepLast) return;
         ++st;
     }

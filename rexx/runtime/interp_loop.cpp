@@ -742,6 +742,20 @@ void call_rxini(Interp& in) {
     if (rc == -1) error(48);
 }
 
+// The clause boundary once the halt countdown has run out or was pulled down: the halt check
+// when it is due, then the CALL traps waiting to be made (HALT's among them).
+[[gnu::noinline]] void clause_boundary(Interp& in) {
+    ExecInstance* inst = in.inst;
+    take_clause_attention(inst);
+    if (inst->halt_countdown < 1 && halt_countdown_expired(inst)) halt_raised(in);
+    take_clause_attention(inst);
+    if (in.frame->pending_calls > 0) {
+        make_pending_calls(in);
+        // One call per boundary: the others wait for the next.
+        if (in.frame->pending_calls > 0) request_clause_attention(inst);
+    }
+}
+
 // Runs instructions until the run ends.
 // Every entry is at a clause boundary. While the common opcodes run, the instruction pointer and
 // the stack top live in locals (registers): `sync` writes them back to `in` before anything that
@@ -756,7 +770,6 @@ void execute(Interp& in) {
     Value* sp;
     Value* const stack_low = in.stack_low;
     ExecInstance* const inst = in.inst;
-    RunFrame* const frame = in.frame;
     auto sync = [&] {
         in.pc = static_cast<std::uint32_t>(ip - code);
         in.sp = sp;
@@ -818,14 +831,15 @@ cold_end:
     resync();
     if (in.ended) return;
 clause:
-    if (halt_check(inst)) [[unlikely]] {
+    // One decrement and test; everything else a boundary looks at pulls the countdown down.
+    if (--inst->halt_countdown < 1) [[unlikely]] {
+        // A due check that finds nothing to do (the commonest case) costs no call.
+        if (inst->halt_countdown > -kClauseAttention / 2 && halt_check_quiet(inst)) {
+            inst->halt_countdown = inst->halt_reload;
+            KETRA_NEXT();
+        }
         sync();
-        halt_raised(in);
-        resync();
-    }
-    if (frame->pending_calls > 0) [[unlikely]] {
-        sync();
-        make_pending_calls(in);
+        clause_boundary(in);
         resync();
     }
     KETRA_NEXT();

@@ -779,12 +779,14 @@ void execute(Interp& in) {
     // PROCEDURE, a call or return, a renumbering of scope ids when a new scope is made), and
     // resync follows. Without an activation the run has ended and no instruction runs.
     SymbolEntry* syms;
+    const Value* literals;
     std::uint32_t scope_id;
     auto resync = [&] {
         code = in.code;
         ip = code + in.pc;
         sp = in.sp;
         syms = in.prog->symbols.data();
+        literals = in.prog->literals.data();
         scope_id = in.act ? in.act->scope->id : 0;
     };
     // One indirect jump per opcode, made at the end of each; 0 and anything past the last opcode
@@ -858,10 +860,22 @@ op_1 : {
 op_2 : {
     if (sp <= stack_low) goto overflow;
     std::uint16_t sym = u16_at(ip + 1);
-    if (VarNode* node = cached_simple_node(syms[sym], scope_id); node && !is_absent(node->value)) {
+    const SymbolEntry& e = syms[sym];
+    if (VarNode* node = cached_simple_node(e, scope_id); node && !is_absent(node->value)) {
         push_borrowed(--sp, node->value);
         ip += 3;
         KETRA_NEXT();
+    }
+    // An array element with a whole-number index, all through the cache.
+    if (e.kind == kSymbolCompound) {
+        const Value* tail;
+        if (SymbolEntry* stem = single_tail_cached(syms, literals, e, scope_id, tail)) {
+            if (const Value* v = cached_number_element(*stem, *tail, scope_id)) {
+                push_borrowed(--sp, *v);
+                ip += 3;
+                KETRA_NEXT();
+            }
+        }
     }
     // Any other variable (a compound, an alias, one not cached): an unset one raises NOVALUE
     // with its name pushed as its value.

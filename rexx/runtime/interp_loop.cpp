@@ -834,16 +834,26 @@ cold_end:
     if (in.ended) return;
 clause:
     // One decrement and test; everything else a boundary looks at pulls the countdown down.
-    if (--inst->halt_countdown < 1) [[unlikely]] {
-        // A due check that finds nothing to do (the commonest case) costs no call.
-        if (inst->halt_countdown > -kClauseAttention / 2 && halt_check_quiet(inst)) {
-            inst->halt_countdown = inst->halt_reload;
-            KETRA_NEXT();
-        }
-        sync();
-        clause_boundary(in);
-        resync();
+#if defined(__GNUC__) && defined(__x86_64__)
+    // The compiler reloads and tests the decremented count; the flags of the decrement suffice.
+    asm goto("subl $1, %0\n\tjle %l[boundary_due]"
+             : "+m"(inst->halt_countdown)
+             :
+             : "cc"
+             : boundary_due);
+#else
+    if (--inst->halt_countdown < 1) goto boundary_due;
+#endif
+    KETRA_NEXT();
+boundary_due:
+    // A due check that finds nothing to do (the commonest case) costs no call.
+    if (inst->halt_countdown > -kClauseAttention / 2 && halt_check_quiet(inst)) {
+        inst->halt_countdown = inst->halt_reload;
+        KETRA_NEXT();
     }
+    sync();
+    clause_boundary(in);
+    resync();
     KETRA_NEXT();
 
 overflow:
@@ -853,7 +863,7 @@ overflow:
 op_1 : {
     if (sp <= stack_low) goto overflow;
     std::uint16_t idx = u16_at(ip + 1);
-    *--sp = idx < in.literal_ints_count ? in.literal_pushes[idx] : borrowed(in.prog->literals[idx]);
+    *--sp = idx < in.literal_ints_count ? in.literal_pushes[idx] : borrowed(literals[idx]);
     ip += 3;
     KETRA_NEXT();
 }

@@ -170,8 +170,10 @@ inline bool same_chars(const Value& l, const Value& r) {
         return (diff >> (64 - 8 * n)) == 0;
 }
 
+// The integer and plain-string paths of the comparisons, one instantiation per operator: the
+// result (0 or 1) with both entries popped, or -1 (nothing changed) when compare must decide.
 template <int Op>
-inline bool compare_fast(const Interp& in, Value*& sp) {
+inline int compare_fast(const Interp& in, Value*& sp) {
     const Value& l = sp[1];
     const Value& r = sp[0];
     // The strict orderings compare characters, which integers do not order alike.
@@ -181,16 +183,18 @@ inline bool compare_fast(const Interp& in, Value*& sp) {
         // Two strings are strictly equal when their characters are; no number is involved.
         if (!((l.flags | r.flags) & (kInteger | kAbsent))) {
             const bool same = l.length == r.length && same_chars(l, r);
-            drop_entry(sp[0]);
-            drop_entry(sp[1]);
-            ++sp;
-            sp[0] = integer_constant(same == (Op == kCmpStrictEq));
-            return true;
+            // Mostly a variable's value and a literal, both borrowed: one test for the two.
+            if ((l.flags | r.flags) & kOwned) {
+                drop_entry(sp[0]);
+                drop_entry(sp[1]);
+            }
+            sp += 2;
+            return same == (Op == kCmpStrictEq);
         }
     }
     if (!kIntegerRule || !(l.flags & r.flags & kInteger) || in.act->numeric.fuzz != 0 ||
         in.act->numeric.digits < 9)
-        return false;
+        return -1;
     std::int32_t a = l.data.integer, b = r.data.integer;
     int result;
     if constexpr (Op == kCmpEq || Op == kCmpStrictEq) {
@@ -206,9 +210,8 @@ inline bool compare_fast(const Interp& in, Value*& sp) {
     } else {
         result = a <= b;
     }
-    ++sp;
-    sp[0] = integer_constant(result);
-    return true;
+    sp += 2;
+    return result;
 }
 
 void compare_top2(Interp& in, int op) {
@@ -999,20 +1002,23 @@ op_70:
 #undef KETRA_ARITH
 // A comparison that an IF or WHEN tests (the result trace point, then the jump) takes the jump
 // itself: its result is always 0 or 1, so the jump's logical-value check has nothing to find.
-#define KETRA_COMPARE(op)                                                \
-    if (!compare_fast<op>(in, sp)) {                                     \
-        sync();                                                          \
-        compare_top2(in, op);                                            \
-        sp = in.sp;                                                      \
-    }                                                                    \
-    if (ip[1] == 93 && (ip[2] & 0xFE) == 26) { /* JUMPF, JUMPT */        \
-        const int taken = ip[2] - 26;                                    \
-        ip = sp->data.integer == taken ? code + u24_at(ip + 3) : ip + 6; \
-        ++sp;                                                            \
-        goto clause;                                                     \
-    }                                                                    \
-    ip += 1;                                                             \
-    KETRA_NEXT();
+#define KETRA_COMPARE(op)                                               \
+    {                                                                   \
+        int result = compare_fast<op>(in, sp);                          \
+        if (result < 0) {                                               \
+            sync();                                                     \
+            compare_top2(in, op);                                       \
+            sp = in.sp + 1;                                             \
+            result = sp[-1].data.integer;                               \
+        }                                                               \
+        if (ip[1] == 93 && (ip[2] & 0xFE) == 26) { /* JUMPF, JUMPT */   \
+            ip = result == ip[2] - 26 ? code + u24_at(ip + 3) : ip + 6; \
+            goto clause;                                                \
+        }                                                               \
+        *--sp = integer_constant(result);                               \
+        ip += 1;                                                        \
+        KETRA_NEXT();                                                   \
+    }
 op_80:
     KETRA_COMPARE(kCmpEq)
 op_81:

@@ -742,6 +742,15 @@ void call_rxini(Interp& in) {
     if (rc == -1) error(48);
 }
 
+// Pushes the value of variable sym, or its name after raising NOVALUE when it has none. Out of
+// the loop, so that the loop's registers need not survive the call on the inline paths.
+[[gnu::noinline]] void push_fetched(Interp& in, std::uint16_t sym) {
+    Value v;
+    const bool set = var_fetch(in.act, sym, v);
+    *--in.sp = v;
+    if (!set) raise_novalue(in, v);
+}
+
 // The clause boundary once the halt countdown has run out or was pulled down: the halt check
 // when it is due, then the CALL traps waiting to be made (HALT's among them).
 [[gnu::noinline]] void clause_boundary(Interp& in) {
@@ -890,14 +899,8 @@ op_2 : {
     // Any other variable (a compound, an alias, one not cached): an unset one raises NOVALUE
     // with its name pushed as its value.
     sync();
-    Value v;
-    bool set = var_fetch(in.act, sym, v);
-    *--sp = v;
-    if (!set) {
-        sync();
-        raise_novalue(in, v);
-        resync();
-    }
+    push_fetched(in, sym);
+    sp = in.sp;  // no REXX code ran: the code and the scope are as they were
     ip += 3;
     KETRA_NEXT();
 }

@@ -890,6 +890,15 @@ op_2 : {
         const Value* tail;
         if (SymbolEntry* stem = single_tail_cached(syms, literals, e, scope_id, tail)) {
             if (const Value* v = cached_number_element(*stem, *tail, scope_id)) {
+                // x = a.i, the element copied straight into a cached simple variable.
+                if (ip[3] == 93 && ip[4] == 10) {
+                    VarNode* node = cached_simple_node(syms[u16_at(ip + 5)], scope_id);
+                    if (node && kept_as_is(*v)) {
+                        store_in_node(node, borrowed(*v));
+                        ip += 7;
+                        goto clause;
+                    }
+                }
                 push_borrowed(--sp, *v);
                 ip += 3;
                 KETRA_NEXT();

@@ -17,6 +17,10 @@ a.I = 'named'; say 'by name:' a.i
 i = 007; a.7 = 'seven'; say 'not plain:' a.i
 do i = 1 to 3; interpret 'a.i = a.i || "+"'; end
 say 'interpret:' a.1 a.2 a.3
+do i = 1 to 3; a.i = copies(i, 12); end; a.2 = 22; x = ''
+out = ''
+do i = 1 to 3; x = a.i; a.i = 'changed'; out = out x; end
+say 'copied:' out a.1
 b.1 = 'outer'; i = 1
 say 'routine:' inner() b.i
 signal on novalue

@@ -1067,7 +1067,9 @@ op_95:
     KETRA_NEXT();
 op_78:
 op_79 : {
-    {
+    // The call of LENGTH next, or after one more push and join: each opcode read here exists,
+    // as a join is never the last instruction and a push is followed by one.
+    if (ip[1] == 19 || ((ip[1] == 1 || ip[1] == 2) && (ip[4] & 0xFE) == 78 && ip[5] == 19)) {
         const std::uint8_t* after;
         const std::int64_t n = length_of_join(in, ip, sp, syms, scope_id, after);
         if (n >= 0) {

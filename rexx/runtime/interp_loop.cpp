@@ -580,11 +580,12 @@ bool loop_test(Interp& in) {
 
 // The control variable of the innermost loop when it holds an integer that the integer paths may
 // step (NUMERIC DIGITS 9 or more); null otherwise or when the loop has none.
-inline Value* integer_control(Interp& in) {
+// The symbol table and scope id are the loop's own copies.
+inline Value* integer_control(Interp& in, const SymbolEntry* syms, std::uint32_t scope_id) {
     if (in.loop.control < 0) return nullptr;
-    Activation* a = in.act;
-    VarNode* node = cached_simple_node(in.prog->symbols[in.loop.control], a->scope);
-    if (!node || (node->value.flags & (kInteger | kAbsent)) != kInteger || a->numeric.digits < 9)
+    VarNode* node = cached_simple_node(syms[in.loop.control], scope_id);
+    if (!node || (node->value.flags & (kInteger | kAbsent)) != kInteger ||
+        in.act->numeric.digits < 9)
         return nullptr;
     return &node->value;
 }
@@ -935,7 +936,7 @@ op_12 : {
         ip += 1;
         KETRA_NEXT();
     }
-    if (Value* slot = integer_control(in); slot && (in.loop.by.flags & kInteger)) {
+    if (Value* slot = integer_control(in, syms, scope_id); slot && (in.loop.by.flags & kInteger)) {
         std::int64_t c = std::int64_t{slot->data.integer} + in.loop.by.data.integer;
         if (c >= -kMaxInteger && c <= kMaxInteger) {
             slot->data.integer = static_cast<std::int32_t>(c);
@@ -958,7 +959,7 @@ op_12 : {
     KETRA_NEXT();
 }
 op_13 : {
-    int done = quick_loop_test(in, integer_control(in));
+    int done = quick_loop_test(in, integer_control(in, syms, scope_id));
     if (done < 0) {
         sync();
         done = loop_test(in);

@@ -34,6 +34,23 @@ void poll(ExecInstance* inst) {
     if (parm.rxhlt_flags.rxfhhalt) g_lib.halt_raised = true;
 }
 
+// Other threads' API calls get in here, between clauses.
+void yield_turn(ExecInstance* inst) {
+    Activation* activation = g_lib.activation;
+    platform::api_yield();
+    g_lib.current = inst;
+    g_lib.activation = activation;
+}
+
+// The poll of a check whose countdown ran out, and the reload.
+bool poll_and_reload(ExecInstance* inst) {
+    inst->halt_countdown = inst->halt_reload;
+    poll(inst);
+    bool halted = g_lib.halt_raised;
+    g_lib.halt_raised = false;
+    return halted;
+}
+
 }  // namespace
 
 bool halt_check_slow(ExecInstance* inst) {
@@ -41,21 +58,21 @@ bool halt_check_slow(ExecInstance* inst) {
         g_lib.halt_raised = false;
         return false;
     }
-    {
-        // Other threads' API calls get in here, between clauses.
-        Activation* activation = g_lib.activation;
-        platform::api_yield();
-        g_lib.current = inst;
-        g_lib.activation = activation;
-    }
+    yield_turn(inst);
     // A check that does not poll leaves the halt-raised flag alone: a break the console
     // reported is then seen by the next poll instead of being lost.
     if (--inst->halt_countdown >= 1) return false;
-    inst->halt_countdown = inst->halt_reload;
-    poll(inst);
-    bool halted = g_lib.halt_raised;
-    g_lib.halt_raised = false;
-    return halted;
+    return poll_and_reload(inst);
+}
+
+bool halt_expired_slow(ExecInstance* inst) {
+    if (inst->run_flags & kRunHaltChecksOff) {
+        g_lib.halt_raised = false;
+        inst->halt_countdown = inst->halt_reload;
+        return false;
+    }
+    yield_turn(inst);
+    return poll_and_reload(inst);
 }
 
 }  // namespace ketra

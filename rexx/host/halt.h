@@ -10,6 +10,8 @@ namespace ketra {
 
 // The check with its turn for other threads and its poll; see halt_check.
 bool halt_check_slow(ExecInstance* inst);
+// The rest of a check whose countdown has run out; see halt_countdown_expired.
+bool halt_expired_slow(ExecInstance* inst);
 
 // Gives other threads a turn at the interface and, when this check polls, looks for a halt
 // request (RexxSetHalt, the RXHLT exit, or a break that the console reported). True when a halt
@@ -28,6 +30,40 @@ inline bool halt_check(ExecInstance* inst) {
         }
     }
     return halt_check_slow(inst);
+}
+
+// The interpreter's clause boundary decrements the countdown itself and looks at nothing else
+// while it stays at 1 or above, so that a boundary costs one decrement and test. Other threads
+// then get their turn at the checks that poll (every 100 / HaltCheckPercent clauses).
+//
+// Something that must be seen at the very next boundary (a CALL trap waiting to be made) pulls
+// the countdown below 1 by kClauseAttention; the boundary takes that back before it counts, so
+// the polls keep their rate.
+inline constexpr int kClauseAttention = 1 << 24;
+
+inline void request_clause_attention(ExecInstance* inst) {
+    if (inst->halt_countdown > -kClauseAttention / 2) inst->halt_countdown -= kClauseAttention;
+}
+inline void take_clause_attention(ExecInstance* inst) {
+    if (inst->halt_countdown <= -kClauseAttention / 2) inst->halt_countdown += kClauseAttention;
+}
+
+// Whether a check that polls would find nothing to do: no thread waiting, no request, no break,
+// no exit to ask, checks not off.
+inline bool halt_check_quiet(const ExecInstance* inst) {
+    return !(inst->run_flags & kRunHaltChecksOff) && !platform::api_contended() &&
+           !g_lib.halt_pending && !g_lib.halt_raised &&
+           !detail::g_interrupt.load(std::memory_order_relaxed) && !inst->exits[RXHLT].handler;
+}
+
+// halt_check for a boundary that has already decremented the countdown below 1 (and taken back
+// any attention request): the turn for other threads, the poll and the reload.
+inline bool halt_countdown_expired(ExecInstance* inst) {
+    if (halt_check_quiet(inst)) [[likely]] {
+        inst->halt_countdown = inst->halt_reload;
+        return false;
+    }
+    return halt_expired_slow(inst);
 }
 
 // Applies a TRACE setting to the running program on behalf of the host; false when refused.

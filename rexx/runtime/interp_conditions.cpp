@@ -8,6 +8,7 @@
 #include <string>
 
 #include "rexx/host/error.h"
+#include "rexx/host/halt.h"
 #include "rexx/host/hooks.h"
 #include "rexx/host/memory.h"
 #include "rexx/host/registration.h"
@@ -122,6 +123,7 @@ int raise_condition(int code, const Value& description) {
         pending = static_cast<Value*>(allocate(sizeof(Value)));
         *pending = kNullString;
         ++in->frame->pending_calls;
+        request_clause_attention(in->inst);
     }
     release(*pending);
     *pending = copy_value(description);

@@ -170,8 +170,10 @@ inline bool same_chars(const Value& l, const Value& r) {
         return (diff >> (64 - 8 * n)) == 0;
 }
 
+// The integer and plain-string paths of the comparisons, one instantiation per operator: the
+// result (0 or 1) with both entries popped, or -1 (nothing changed) when compare must decide.
 template <int Op>
-inline bool compare_fast(const Interp& in, Value*& sp) {
+inline int compare_fast(const Interp& in, Value*& sp) {
     const Value& l = sp[1];
     const Value& r = sp[0];
     // The strict orderings compare characters, which integers do not order alike.
@@ -181,16 +183,18 @@ inline bool compare_fast(const Interp& in, Value*& sp) {
         // Two strings are strictly equal when their characters are; no number is involved.
         if (!((l.flags | r.flags) & (kInteger | kAbsent))) {
             const bool same = l.length == r.length && same_chars(l, r);
-            drop_entry(sp[0]);
-            drop_entry(sp[1]);
-            ++sp;
-            sp[0] = integer_constant(same == (Op == kCmpStrictEq));
-            return true;
+            // Mostly a variable's value and a literal, both borrowed: one test for the two.
+            if ((l.flags | r.flags) & kOwned) {
+                drop_entry(sp[0]);
+                drop_entry(sp[1]);
+            }
+            sp += 2;
+            return same == (Op == kCmpStrictEq);
         }
     }
     if (!kIntegerRule || !(l.flags & r.flags & kInteger) || in.act->numeric.fuzz != 0 ||
         in.act->numeric.digits < 9)
-        return false;
+        return -1;
     std::int32_t a = l.data.integer, b = r.data.integer;
     int result;
     if constexpr (Op == kCmpEq || Op == kCmpStrictEq) {
@@ -206,9 +210,8 @@ inline bool compare_fast(const Interp& in, Value*& sp) {
     } else {
         result = a <= b;
     }
-    ++sp;
-    sp[0] = integer_constant(result);
-    return true;
+    sp += 2;
+    return result;
 }
 
 void compare_top2(Interp& in, int op) {
@@ -319,52 +322,49 @@ inline std::int64_t string_length(const Value& v) {
     return static_cast<std::int64_t>(format_integer(v.data.integer, nb.c));
 }
 
-// LENGTH(a b) and LENGTH(a b c): when the join on the stack is followed by a call of LENGTH
-// with it as the one argument, directly or after one more join of a literal or a set simple
-// variable, the length is summed from the parts and the string is never built (in a longer
-// chain, the last two joins are summed so). False, with nothing changed, for any other code (or
-// a length over the string limit, which the join itself reports). The code is read first, so
-// that the joins of other clauses cost only a few comparisons.
-bool length_of_join(Interp& in, bool blank) {
-    if (in.pc + 10 > in.code_size) return false;
-    const std::uint8_t* const join = in.code + in.pc;
+// LENGTH(a b) and LENGTH(a b c): when the join at `join` (the two entries at sp) is followed by a
+// call of LENGTH with it as the one argument, directly or after one more join of a literal or a
+// set simple variable, the length is summed from the parts and the string is never built (in a
+// longer chain, the last two joins are summed so). Returns the length and sets `after` to the
+// instruction after the call; -1, with nothing changed, for any other code (or a length over
+// the string limit, which the join itself reports). The code is read first, so that the joins
+// of other clauses cost only a few comparisons. Takes the loop's own registers: no sync needed.
+std::int64_t length_of_join(const Interp& in, const std::uint8_t* join, const Value* sp,
+                            const SymbolEntry* syms, std::uint32_t scope_id,
+                            const std::uint8_t*& after) {
+    if (join + 10 > in.code + in.code_size) return -1;
     const std::uint8_t* call = join + 1;
     if (*call != 19) {
-        if ((join[1] != 1 && join[1] != 2) || (join[4] != 78 && join[4] != 79)) return false;
+        if ((join[1] != 1 && join[1] != 2) || (join[4] != 78 && join[4] != 79)) return -1;
         call = join + 5;
     }
-    if (*call != 19 || call[1] != 1 || u24_at(call + 2) != kBuiltinLength) return false;
-    std::int64_t total = string_length(in.sp[1]);
-    const std::int64_t right = string_length(in.sp[0]);
-    if (total < 0 || right < 0) return false;
-    total += right + blank;
+    if (*call != 19 || call[1] != 1 || u24_at(call + 2) != kBuiltinLength) return -1;
+    std::int64_t total = string_length(sp[1]);
+    const std::int64_t right = string_length(sp[0]);
+    if (total < 0 || right < 0) return -1;
+    total += right + (*join == 79);
     if (call != join + 1) {
         const std::uint16_t index = u16_at(join + 2);
         const Value* v;
         if (join[1] == 1) {
             v = &in.prog->literals[index];
         } else {
-            VarNode* node = cached_simple_node(in.prog->symbols[index], in.act->scope);
-            if (!node) return false;
+            VarNode* node = cached_simple_node(syms[index], scope_id);
+            if (!node) return -1;
             v = &node->value;
         }
         const std::int64_t n = string_length(*v);
-        if (n < 0) return false;
+        if (n < 0) return -1;
         total += n + (join[4] == 79);
     }
-    if (total > static_cast<std::int64_t>(kMaxStringLength)) return false;
-    drop_entry(in.sp[0]);
-    drop_entry(in.sp[1]);
-    ++in.sp;
-    in.sp[0] = integer_constant(static_cast<std::int32_t>(total));
-    in.pc = static_cast<std::uint32_t>(call + 5 - in.code);
-    return true;
+    if (total > static_cast<std::int64_t>(kMaxStringLength)) return -1;
+    after = call + 5;
+    return total;
 }
 
 // True when the append in place took the assignment too, ending the clause.
 bool op_concat(Interp& in, bool blank) {
     if (append_in_place(in, blank)) return true;
-    if (length_of_join(in, blank)) return false;
     // A long left operand that the stack owns (an earlier result of this expression) takes the
     // right one in its own buffer when there is room, as "a b c" builds its second join.
     Value& l = in.sp[1];
@@ -580,11 +580,12 @@ bool loop_test(Interp& in) {
 
 // The control variable of the innermost loop when it holds an integer that the integer paths may
 // step (NUMERIC DIGITS 9 or more); null otherwise or when the loop has none.
-inline Value* integer_control(Interp& in) {
+// The symbol table and scope id are the loop's own copies.
+inline Value* integer_control(Interp& in, const SymbolEntry* syms, std::uint32_t scope_id) {
     if (in.loop.control < 0) return nullptr;
-    Activation* a = in.act;
-    VarNode* node = cached_simple_node(in.prog->symbols[in.loop.control], a->scope);
-    if (!node || (node->value.flags & (kInteger | kAbsent)) != kInteger || a->numeric.digits < 9)
+    VarNode* node = cached_simple_node(syms[in.loop.control], scope_id);
+    if (!node || (node->value.flags & (kInteger | kAbsent)) != kInteger ||
+        in.act->numeric.digits < 9)
         return nullptr;
     return &node->value;
 }
@@ -742,6 +743,29 @@ void call_rxini(Interp& in) {
     if (rc == -1) error(48);
 }
 
+// Pushes the value of variable sym, or its name after raising NOVALUE when it has none. Out of
+// the loop, so that the loop's registers need not survive the call on the inline paths.
+[[gnu::noinline]] void push_fetched(Interp& in, std::uint16_t sym) {
+    Value v;
+    const bool set = var_fetch(in.act, sym, v);
+    *--in.sp = v;
+    if (!set) raise_novalue(in, v);
+}
+
+// The clause boundary once the halt countdown has run out or was pulled down: the halt check
+// when it is due, then the CALL traps waiting to be made (HALT's among them).
+[[gnu::noinline]] void clause_boundary(Interp& in) {
+    ExecInstance* inst = in.inst;
+    take_clause_attention(inst);
+    if (inst->halt_countdown < 1 && halt_countdown_expired(inst)) halt_raised(in);
+    take_clause_attention(inst);
+    if (in.frame->pending_calls > 0) {
+        make_pending_calls(in);
+        // One call per boundary: the others wait for the next.
+        if (in.frame->pending_calls > 0) request_clause_attention(inst);
+    }
+}
+
 // Runs instructions until the run ends.
 // Every entry is at a clause boundary. While the common opcodes run, the instruction pointer and
 // the stack top live in locals (registers): `sync` writes them back to `in` before anything that
@@ -756,7 +780,6 @@ void execute(Interp& in) {
     Value* sp;
     Value* const stack_low = in.stack_low;
     ExecInstance* const inst = in.inst;
-    RunFrame* const frame = in.frame;
     auto sync = [&] {
         in.pc = static_cast<std::uint32_t>(ip - code);
         in.sp = sp;
@@ -766,12 +789,14 @@ void execute(Interp& in) {
     // PROCEDURE, a call or return, a renumbering of scope ids when a new scope is made), and
     // resync follows. Without an activation the run has ended and no instruction runs.
     SymbolEntry* syms;
+    const Value* literals;
     std::uint32_t scope_id;
     auto resync = [&] {
         code = in.code;
         ip = code + in.pc;
         sp = in.sp;
         syms = in.prog->symbols.data();
+        literals = in.prog->literals.data();
         scope_id = in.act ? in.act->scope->id : 0;
     };
     // One indirect jump per opcode, made at the end of each; 0 and anything past the last opcode
@@ -818,16 +843,27 @@ cold_end:
     resync();
     if (in.ended) return;
 clause:
-    if (halt_check(inst)) [[unlikely]] {
-        sync();
-        halt_raised(in);
-        resync();
+    // One decrement and test; everything else a boundary looks at pulls the countdown down.
+#if defined(__GNUC__) && defined(__x86_64__)
+    // The compiler reloads and tests the decremented count; the flags of the decrement suffice.
+    asm goto("subl $1, %0\n\tjle %l[boundary_due]"
+             : "+m"(inst->halt_countdown)
+             :
+             : "cc"
+             : boundary_due);
+#else
+    if (--inst->halt_countdown < 1) goto boundary_due;
+#endif
+    KETRA_NEXT();
+boundary_due:
+    // A due check that finds nothing to do (the commonest case) costs no call.
+    if (inst->halt_countdown > -kClauseAttention / 2 && halt_check_quiet(inst)) {
+        inst->halt_countdown = inst->halt_reload;
+        KETRA_NEXT();
     }
-    if (frame->pending_calls > 0) [[unlikely]] {
-        sync();
-        make_pending_calls(in);
-        resync();
-    }
+    sync();
+    clause_boundary(in);
+    resync();
     KETRA_NEXT();
 
 overflow:
@@ -837,29 +873,44 @@ overflow:
 op_1 : {
     if (sp <= stack_low) goto overflow;
     std::uint16_t idx = u16_at(ip + 1);
-    *--sp = idx < in.literal_ints_count ? in.literal_pushes[idx] : borrowed(in.prog->literals[idx]);
+    *--sp = idx < in.literal_ints_count ? in.literal_pushes[idx] : borrowed(literals[idx]);
     ip += 3;
     KETRA_NEXT();
 }
 op_2 : {
     if (sp <= stack_low) goto overflow;
     std::uint16_t sym = u16_at(ip + 1);
-    if (VarNode* node = cached_simple_node(syms[sym], scope_id); node && !is_absent(node->value)) {
+    const SymbolEntry& e = syms[sym];
+    if (VarNode* node = cached_simple_node(e, scope_id); node && !is_absent(node->value)) {
         push_borrowed(--sp, node->value);
         ip += 3;
         KETRA_NEXT();
     }
+    // An array element with a whole-number index, all through the cache.
+    if (e.kind == kSymbolCompound) {
+        const Value* tail;
+        if (SymbolEntry* stem = single_tail_cached(syms, literals, e, scope_id, tail)) {
+            if (const Value* v = cached_number_element(*stem, *tail, scope_id)) {
+                // x = a.i, the element copied straight into a cached simple variable.
+                if (ip[3] == 93 && ip[4] == 10) {
+                    VarNode* node = cached_simple_node(syms[u16_at(ip + 5)], scope_id);
+                    if (node && kept_as_is(*v)) {
+                        store_in_node(node, borrowed(*v));
+                        ip += 7;
+                        goto clause;
+                    }
+                }
+                push_borrowed(--sp, *v);
+                ip += 3;
+                KETRA_NEXT();
+            }
+        }
+    }
     // Any other variable (a compound, an alias, one not cached): an unset one raises NOVALUE
     // with its name pushed as its value.
     sync();
-    Value v;
-    bool set = var_fetch(in.act, sym, v);
-    *--sp = v;
-    if (!set) {
-        sync();
-        raise_novalue(in, v);
-        resync();
-    }
+    push_fetched(in, sym);
+    sp = in.sp;  // no REXX code ran: the code and the scope are as they were
     ip += 3;
     KETRA_NEXT();
 }
@@ -885,7 +936,7 @@ op_12 : {
         ip += 1;
         KETRA_NEXT();
     }
-    if (Value* slot = integer_control(in); slot && (in.loop.by.flags & kInteger)) {
+    if (Value* slot = integer_control(in, syms, scope_id); slot && (in.loop.by.flags & kInteger)) {
         std::int64_t c = std::int64_t{slot->data.integer} + in.loop.by.data.integer;
         if (c >= -kMaxInteger && c <= kMaxInteger) {
             slot->data.integer = static_cast<std::int32_t>(c);
@@ -908,7 +959,7 @@ op_12 : {
     KETRA_NEXT();
 }
 op_13 : {
-    int done = quick_loop_test(in, integer_control(in));
+    int done = quick_loop_test(in, integer_control(in, syms, scope_id));
     if (done < 0) {
         sync();
         done = loop_test(in);
@@ -964,20 +1015,23 @@ op_70:
 #undef KETRA_ARITH
 // A comparison that an IF or WHEN tests (the result trace point, then the jump) takes the jump
 // itself: its result is always 0 or 1, so the jump's logical-value check has nothing to find.
-#define KETRA_COMPARE(op)                                                \
-    if (!compare_fast<op>(in, sp)) {                                     \
-        sync();                                                          \
-        compare_top2(in, op);                                            \
-        sp = in.sp;                                                      \
-    }                                                                    \
-    if (ip[1] == 93 && (ip[2] & 0xFE) == 26) { /* JUMPF, JUMPT */        \
-        const int taken = ip[2] - 26;                                    \
-        ip = sp->data.integer == taken ? code + u24_at(ip + 3) : ip + 6; \
-        ++sp;                                                            \
-        goto clause;                                                     \
-    }                                                                    \
-    ip += 1;                                                             \
-    KETRA_NEXT();
+#define KETRA_COMPARE(op)                                               \
+    {                                                                   \
+        int result = compare_fast<op>(in, sp);                          \
+        if (result < 0) {                                               \
+            sync();                                                     \
+            compare_top2(in, op);                                       \
+            sp = in.sp + 1;                                             \
+            result = sp[-1].data.integer;                               \
+        }                                                               \
+        if (ip[1] == 93 && (ip[2] & 0xFE) == 26) { /* JUMPF, JUMPT */   \
+            ip = result == ip[2] - 26 ? code + u24_at(ip + 3) : ip + 6; \
+            goto clause;                                                \
+        }                                                               \
+        *--sp = integer_constant(result);                               \
+        ip += 1;                                                        \
+        KETRA_NEXT();                                                   \
+    }
 op_80:
     KETRA_COMPARE(kCmpEq)
 op_81:
@@ -1014,6 +1068,20 @@ op_95:
     KETRA_NEXT();
 op_78:
 op_79 : {
+    // The call of LENGTH next, or after one more push and join: each opcode read here exists,
+    // as a join is never the last instruction and a push is followed by one.
+    if (ip[1] == 19 || ((ip[1] == 1 || ip[1] == 2) && (ip[4] & 0xFE) == 78 && ip[5] == 19)) {
+        const std::uint8_t* after;
+        const std::int64_t n = length_of_join(in, ip, sp, syms, scope_id, after);
+        if (n >= 0) {
+            drop_entry(sp[0]);
+            drop_entry(sp[1]);
+            ++sp;
+            sp[0] = integer_constant(static_cast<std::int32_t>(n));
+            ip = after;
+            KETRA_NEXT();
+        }
+    }
     sync();
     bool assigned = op_concat(in, *ip == 79);
     resync();

@@ -400,18 +400,6 @@ void build_index(VarNode* stem) {
 
 }  // namespace
 
-// The header of the table; its 2^bits slots follow it in the same block.
-struct NumberTails {
-    std::uint32_t bits;
-    std::uint32_t count;         // nodes entered
-    VarNode* newest;             // every node, newest first, chained through `left` (which only
-                                 // tree nodes use otherwise): walks need not scan the slots
-    VarNode** sorted;            // the nodes by number (null when not taken or no longer whole)
-    std::uint32_t sorted_count;  // how many nodes the snapshot holds
-    VarNode** slots() { return reinterpret_cast<VarNode**>(this + 1); }
-};
-static_assert(sizeof(NumberTails) % alignof(VarNode*) == 0);
-
 namespace {
 
 // The number of a tail in plain whole-number form; false for any other tail.
@@ -427,20 +415,6 @@ inline bool number_tail(const char* p, std::size_t n, std::uint32_t& out) {
     }
     out = x;
     return true;
-}
-
-inline std::size_t number_slot(std::uint32_t bits, std::uint32_t k) {
-    return static_cast<std::size_t>((std::uint64_t{k} * 0x9E3779B97F4A7C15ULL) >> (64 - bits));
-}
-
-[[gnu::always_inline]] inline VarNode* find_number(const VarNode* stem, std::uint32_t k) {
-    NumberTails* x = stem->numbers;
-    if (!x) return nullptr;
-    const std::size_t mask = (std::size_t{1} << x->bits) - 1;
-    for (std::size_t i = number_slot(x->bits, k);; i = (i + 1) & mask) {
-        VarNode* c = x->slots()[i];
-        if (!c || static_cast<std::uint32_t>(c->name.data.integer) == k) return c;
-    }
 }
 
 void put_number(NumberTails* x, VarNode* node) {
@@ -805,44 +779,13 @@ const Value* compound_in(VarNode* stem, std::string_view tail) {
     return compound_of(stem, find_tail(stem, key_of(tail.data(), tail.size())));
 }
 
-// When compound symbol e has one tail part that is a literal or a tail variable with a value,
-// its stem symbol, with that value in tail: the commonest compounds (an array element, a
-// key) are then found from the value as it is, without forming the name. Null otherwise, and
-// when the derived name could pass the limit (the general path reports that).
-//
-// kCachedOnly: the tail variable is taken only from the symbol cache, without a call, so that a
-// caller on its fast path saves no registers; one not cached for the scope, or an alias, gives
-// null, and the caller takes its general path.
-template <bool kCachedOnly = false>
+// single_tail of the header, with the tail variable found through symbol_node (which fills the
+// cache) rather than from the cache alone.
 [[gnu::always_inline]] inline SymbolEntry* single_tail(Program& p, VariableScope* scope,
                                                        const SymbolEntry& e, const Value*& tail) {
-    if (e.tail == kTailTooMany) return nullptr;
-    const Value& d = p.literals[e.tail];
-    if (d.length != 6) return nullptr;  // the stem and one part, 3 bytes each
-    const auto* items = reinterpret_cast<const std::uint8_t*>(d.data.chars);
-    SymbolEntry& stem = p.symbols[items[1] | (items[2] << 8)];
-    const std::size_t idx = items[4] | (items[5] << 8);
-    const Value* v;
-    if (items[3] == 3) {
-        SymbolEntry& t = p.symbols[idx];
-        const VarNode* node;
-        if constexpr (kCachedOnly) {
-            node = cached_simple_node(t, scope->id);
-        } else {
-            if (t.kind != kSymbolSimple) return nullptr;
-            node = symbol_node(scope, t, false);
-        }
-        if (!node || is_absent(node->value)) return nullptr;
-        v = &node->value;
-    } else {
-        v = &p.literals[idx];
-    }
-    // An integer form takes at most 11 characters.
-    const std::size_t length =
-        std::size_t{stem.name.length} + (v->flags & kInteger ? 11 : v->length);
-    if (stem.kind != kSymbolStem || length > kMaxDerivedName) return nullptr;
-    tail = v;
-    return &stem;
+    return single_tail(p.symbols.data(), p.literals.data(), e, tail, [scope](SymbolEntry& t) {
+        return t.kind == kSymbolSimple ? symbol_node(scope, t, false) : nullptr;
+    });
 }
 
 // The tail node of the stem for the value of a tail (see single_tail); with create, made when
@@ -1262,17 +1205,11 @@ bool var_fetch(Activation* a, std::uint16_t sym, Value& out) {
         return false;
     }
     const Value* tail;
-    SymbolEntry* s = single_tail<true>(p, scope, e, tail);
+    SymbolEntry* s = single_tail_cached(p.symbols.data(), p.literals.data(), e, scope->id, tail);
     if (!s) return var_fetch_general(a, sym, out);
-    if ((tail->flags & kInteger) && tail->data.integer >= 0 && s->tail == scope->id) {
-        const auto* stem = static_cast<const VarNode*>(s->cache);
-        if (!(stem->flags & kNodeExposed)) {
-            const VarNode* node = find_number(stem, static_cast<std::uint32_t>(tail->data.integer));
-            if (node && !(node->flags & kNodeExposed) && !is_absent(node->value)) {
-                out = borrow(node->value);
-                return true;
-            }
-        }
+    if (const Value* v = cached_number_element(*s, *tail, scope->id)) {
+        out = borrow(*v);
+        return true;
     }
     return fetch_single(a, e, *s, *tail, out);
 }

@@ -43,6 +43,9 @@ namespace ketra {
 struct Activation;
 struct Program;
 
+// Longest derived name (stem, ".", tail).
+inline constexpr std::size_t kMaxDerivedName = 250;
+
 // Node flags.
 // kNodeDropped marks a compound dropped on its own: it no longer takes the stem's default.
 // kNodeAscending (stems): the last tail inserted went to the right end of the tail tree.
@@ -99,6 +102,92 @@ inline VarNode* cached_simple_node(const SymbolEntry& e, const VariableScope* sc
     return cached_simple_node(e, scope->id);
 }
 
+// A stem's compounds whose tail is a plain whole number: an open-addressing table by number.
+// The header of the table; its 2^bits slots follow it in the same block.
+struct NumberTails {
+    std::uint32_t bits;
+    std::uint32_t count;         // nodes entered
+    VarNode* newest;             // every node, newest first, chained through `left` (which only
+                                 // tree nodes use otherwise): walks need not scan the slots
+    VarNode** sorted;            // the nodes by number (null when not taken or no longer whole)
+    std::uint32_t sorted_count;  // how many nodes the snapshot holds
+    VarNode** slots() { return reinterpret_cast<VarNode**>(this + 1); }
+};
+static_assert(sizeof(NumberTails) % alignof(VarNode*) == 0);
+
+inline std::size_t number_slot(std::uint32_t bits, std::uint32_t k) {
+    return static_cast<std::size_t>((std::uint64_t{k} * 0x9E3779B97F4A7C15ULL) >> (64 - bits));
+}
+
+// The node of number tail k under the stem; null when it has none.
+[[gnu::always_inline]] inline VarNode* find_number(const VarNode* stem, std::uint32_t k) {
+    NumberTails* x = stem->numbers;
+    if (!x) return nullptr;
+    const std::size_t mask = (std::size_t{1} << x->bits) - 1;
+    for (std::size_t i = number_slot(x->bits, k);; i = (i + 1) & mask) {
+        VarNode* c = x->slots()[i];
+        if (!c || static_cast<std::uint32_t>(c->name.data.integer) == k) return c;
+    }
+}
+
+// When compound symbol e has one tail part that is a literal or a tail variable with a value,
+// its stem symbol, with that value in tail: the commonest compounds (an array element, a
+// key) are then found from the value as it is, without forming the name. Null otherwise, and
+// when the derived name could pass the limit (the general path reports that). find_simple(t)
+// gives the node of simple symbol t, or null.
+template <class FindSimple>
+[[gnu::always_inline]] inline SymbolEntry* single_tail(SymbolEntry* syms, const Value* literals,
+                                                       const SymbolEntry& e, const Value*& tail,
+                                                       FindSimple find_simple) {
+    if (e.tail == kTailTooMany) return nullptr;
+    const Value& d = literals[e.tail];
+    if (d.length != 6) return nullptr;  // the stem and one part, 3 bytes each
+    const auto* items = reinterpret_cast<const std::uint8_t*>(d.data.chars);
+    SymbolEntry& stem = syms[items[1] | (items[2] << 8)];
+    const std::size_t idx = items[4] | (items[5] << 8);
+    const Value* v;
+    if (items[3] == 3) {
+        const VarNode* node = find_simple(syms[idx]);
+        if (!node || is_absent(node->value)) return nullptr;
+        v = &node->value;
+    } else {
+        v = &literals[idx];
+    }
+    // An integer form takes at most 11 characters.
+    const std::size_t length =
+        std::size_t{stem.name.length} + (v->flags & kInteger ? 11 : v->length);
+    if (stem.kind != kSymbolStem || length > kMaxDerivedName) return nullptr;
+    tail = v;
+    return &stem;
+}
+
+// single_tail with the tail variable taken only from the symbol cache for scope_id, without a
+// call, so that a caller on its fast path saves no registers; one not cached, or an alias,
+// gives null, and the caller takes its general path.
+[[gnu::always_inline]] inline SymbolEntry* single_tail_cached(SymbolEntry* syms,
+                                                              const Value* literals,
+                                                              const SymbolEntry& e,
+                                                              std::uint32_t scope_id,
+                                                              const Value*& tail) {
+    return single_tail(syms, literals, e, tail, [scope_id](const SymbolEntry& t) {
+        return cached_simple_node(t, scope_id);
+    });
+}
+
+// The value of the element of stem symbol `stem` (see single_tail) for a tail that is a whole
+// number of 0 or more, when the stem's node is cached for scope_id, the element is set and no
+// alias stands on the way; null otherwise (the general path decides, stem default and all).
+[[gnu::always_inline]] inline const Value* cached_number_element(const SymbolEntry& stem,
+                                                                 const Value& tail,
+                                                                 std::uint32_t scope_id) {
+    if (!(tail.flags & kInteger) || tail.data.integer < 0 || stem.tail != scope_id) return nullptr;
+    const auto* s = static_cast<const VarNode*>(stem.cache);
+    if (s->flags & kNodeExposed) return nullptr;
+    const VarNode* node = find_number(s, static_cast<std::uint32_t>(tail.data.integer));
+    if (!node || (node->flags & kNodeExposed) || is_absent(node->value)) return nullptr;
+    return &node->value;
+}
+
 // A piece of a parsed string to be stored as the value of symbol sym.
 struct StorePiece {
     const char* p;
@@ -116,9 +205,6 @@ struct StorePiece {
 // and stores the rest without a source. Returns the number of pieces stored.
 std::size_t var_store_chars(Activation* a, const StorePiece* pieces, std::size_t count, bool upper,
                             const char* source, Value& kept);
-
-// Longest derived name (stem, ".", tail).
-inline constexpr std::size_t kMaxDerivedName = 250;
 
 // Variable kinds of names given as strings.
 enum NameKind : std::uint8_t { kNameSimple = 1, kNameCompound = 2, kNameStem = 3 };

@@ -136,6 +136,36 @@ TEST(HaltCheck, PollsThatFindNothingStillSeeABreakAtTheNextPoll) {
     EXPECT_FALSE(halt_check(&inst));  // the break was taken once
 }
 
+// What the interpreter's clause boundary does: the countdown decremented inline, an attention
+// request taken back, and the check made when the countdown ran out. True when a halt is due.
+bool boundary(ExecInstance& inst) {
+    if (--inst.halt_countdown >= 1) return false;
+    take_clause_attention(&inst);
+    return inst.halt_countdown < 1 && halt_countdown_expired(&inst);
+}
+
+TEST(HaltCheck, AttentionRequestsLeaveThePollRateAlone) {
+    ScopedRun run;
+    ExecInstance& inst = run.instance();
+    inst.halt_reload = inst.halt_countdown = 4;
+    platform::ApiLockGuard lock;
+    g_lib.halt_pending = true;
+    int halts = 0;
+    for (int i = 1; i <= 12; ++i) {
+        // Requests at every other boundary, twice over at some: each is one request.
+        if (i % 2) request_clause_attention(&inst);
+        if (i % 3 == 0) request_clause_attention(&inst);
+        if (boundary(inst)) {
+            ++halts;
+            EXPECT_EQ(i % 4, 0) << i;
+            g_lib.halt_pending = true;
+        }
+        EXPECT_GT(inst.halt_countdown, -kClauseAttention / 2) << i;
+    }
+    g_lib.halt_pending = false;
+    EXPECT_EQ(halts, 3);
+}
+
 LONG APIENTRY halt_exit(LONG fn, LONG sub, PEXIT parm) {
     EXPECT_EQ(fn, RXHLT);
     EXPECT_EQ(sub, RXHLTTST);

@@ -947,10 +947,22 @@ op_27 : {
     }                              \
     ip += 1 + (ip[1] == 93);       \
     KETRA_NEXT();
+// Sums other than of two integers go to the one function that reads every short form in place.
+#define KETRA_SUM(op)                                                                     \
+    if (!arith_fast<op>(in, sp)) {                                                        \
+        sync();                                                                           \
+        const Value sum = add_values(sp[1], sp[0], op == kOpSubtract, in.act->numeric); \
+        drop_entry(sp[0]);                                                                \
+        drop_entry(sp[1]);                                                                \
+        *++sp = sum;                                                                      \
+    }                                                                                     \
+    ip += 1 + (ip[1] == 93);                                                              \
+    KETRA_NEXT();
 op_64:
-    KETRA_ARITH(kOpAdd)
+    KETRA_SUM(kOpAdd)
 op_65:
-    KETRA_ARITH(kOpSubtract)
+    KETRA_SUM(kOpSubtract)
+#undef KETRA_SUM
 op_66:
     KETRA_ARITH(kOpMultiply)
 op_67:

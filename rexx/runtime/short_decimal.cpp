@@ -398,6 +398,34 @@ Short divide(const Short& a, const Short& b, std::int32_t p) {
     return r;
 }
 
+// The fixed notation of the fraction coef * 10^-f with nd > f digits (some before the point)
+// when it takes kInlineMax + 1 to kSideMax characters: a buffer of its own, with the
+// coefficient kept in the side word as to_value keeps it, laid out by whole-word moves.
+[[gnu::noinline]] Value side_fraction(bool neg, std::uint64_t coef, std::int32_t nd,
+                                      std::int32_t f) {
+    // The digits right-aligned in two words, and room to copy 16 bytes from any start.
+    char digs[32];
+    store8(digs, value_digits8(static_cast<std::uint32_t>(coef / 100000000)) + 0x30 * kLanes8);
+    store8(digs + 8, value_digits8(static_cast<std::uint32_t>(coef % 100000000)) + 0x30 * kLanes8);
+    const char* d = digs + 16 - nd;
+    const auto top = static_cast<std::size_t>(nd - f);
+    char text[40];
+    char* o = text + neg;
+    text[0] = '-';
+    std::memcpy(o, d, 16);
+    o[top] = '.';
+    std::memcpy(o + top + 1, d + top, 16);
+    const auto len = static_cast<std::size_t>(neg + nd + 1);
+    Value r{};
+    char* out = start_string(r, len);
+    std::memcpy(out, text, 16);
+    out[len] = '\0';
+    store8(out + kSideOffset, coef);
+    r.scan = static_cast<std::uint16_t>((nd << 8) | f);
+    r.flags |= kNumber | kClassified | kScanned;
+    return r;
+}
+
 // The general steps out of line, so that the sum below keeps a small frame.
 [[gnu::noinline]] Value general_value(const Short& x, const Numeric& n) {
     return to_value(x, n);
@@ -407,13 +435,16 @@ Short divide(const Short& a, const Short& b, std::int32_t p) {
     return to_value(add(to_short(l, n.digits), to_short(r, n.digits), subtract, n.digits), n);
 }
 
-// An operand of a sum read without the general scan: integer form, a kept coefficient or an
-// inline plain string.
+inline Fixed whole_fixed(std::int32_t x) {
+    return Fixed{x < 0 ? 0u - static_cast<std::uint32_t>(x) : static_cast<std::uint32_t>(x), 0,
+                 x < 0, 0};
+}
+
+// An operand of a sum read without the general scan: integer form, a kept coefficient, an
+// inline plain string or a classified whole number.
 [[gnu::always_inline]] inline bool fixed_operand(const Value& v, std::int32_t p, Fixed& out) {
     if (v.flags & kInteger) {
-        const std::int32_t x = v.data.integer;
-        out = Fixed{x < 0 ? 0u - static_cast<std::uint32_t>(x) : static_cast<std::uint32_t>(x), 0,
-                    x < 0, 0};
+        out = whole_fixed(v.data.integer);
         return true;
     }
     if (v.flags & kScanned) {
@@ -427,12 +458,22 @@ Short divide(const Short& a, const Short& b, std::int32_t p) {
         out = Fixed{load8(v.data.ptr + kSideOffset), v.scan & 0xFF, v.data.ptr[0] == '-', nd};
         return true;
     }
-    if (v.length - 1 >= kInlineMax || (v.flags & (kClassified | kNumber)) == kClassified)
+    if (v.length - 1 < kInlineMax) {
+        if ((v.flags & (kClassified | kNumber)) == kClassified) return false;
+        return read_inline(load8(v.data.chars), v.length, out);
+    }
+    // A whole number of nine or ten characters (built by concatenation, say).
+    std::int32_t x;
+    if ((v.flags & (kClassified | kWhole)) != (kClassified | kWhole) || !small_integer(v, x))
         return false;
-    return read_inline(load8(v.data.chars), v.length, out);
+    out = whole_fixed(x);
+    return true;
 }
 
-[[gnu::noinline]] Value sum(const Value& l, const Value& r, bool subtract, const Numeric& n) {
+}  // namespace
+
+Value add_values(const Value& l, const Value& r, bool subtract, const Numeric& n) {
+    if (n.digits > kShortDigits) return arith(l, r, subtract ? kOpSubtract : kOpAdd, n);
     const std::int32_t p = n.digits;
     Fixed a, b;
     if (!fixed_operand(l, p, a) || !fixed_operand(r, p, b)) return general_sum(l, r, subtract, n);
@@ -463,13 +504,13 @@ Short divide(const Short& a, const Short& b, std::int32_t p) {
             const std::int32_t nd = digit_count(c);
             Value out;
             if (f && inline_fraction(neg, c, nd, f, p, out)) return out;
+            if (f && nd > f && neg + nd + 1 <= static_cast<std::int32_t>(kSideMax))
+                return side_fraction(neg, c, nd, f);
             return general_value(Short{neg ? -1 : 1, nd, -f, c}, n);
         }
     }
     return general_sum(l, r, subtract, n);
 }
-
-}  // namespace
 
 namespace {
 
@@ -494,7 +535,7 @@ namespace {
 // Each kind in a function of its own: the frame of the general layout is set up only where
 // it is needed.
 Value short_arith(const Value& l, const Value& r, int op, const Numeric& n) {
-    if (op <= kOpSubtract) return sum(l, r, op == kOpSubtract, n);
+    if (op <= kOpSubtract) return add_values(l, r, op == kOpSubtract, n);
     return product_or_quotient(l, r, op, n);
 }
 

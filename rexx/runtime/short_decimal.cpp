@@ -400,9 +400,10 @@ Short divide(const Short& a, const Short& b, std::int32_t p) {
 
 // The fixed notation of the fraction coef * 10^-f with nd > f digits (some before the point)
 // when it takes kInlineMax + 1 to kSideMax characters: a buffer of its own, with the
-// coefficient kept in the side word as to_value keeps it, laid out by whole-word moves.
-[[gnu::noinline]] Value side_fraction(bool neg, std::uint64_t coef, std::int32_t nd,
-                                      std::int32_t f) {
+// coefficient kept in the side word as to_value keeps it, laid out by whole-word moves. The
+// buffer is the one `into` owns when that is a long kept number too (see add_values).
+[[gnu::noinline]] Value side_fraction(bool neg, std::uint64_t coef, std::int32_t nd, std::int32_t f,
+                                      Value* into) {
     // The digits right-aligned in two words, and room to copy 16 bytes from any start.
     char digs[32];
     store8(digs, value_digits8(static_cast<std::uint32_t>(coef / 100000000)) + 0x30 * kLanes8);
@@ -417,7 +418,18 @@ Short divide(const Short& a, const Short& b, std::int32_t p) {
     std::memcpy(o + top + 1, d + top, 16);
     const auto len = static_cast<std::size_t>(neg + nd + 1);
     Value r{};
-    char* out = start_string(r, len);
+    char* out;
+    // A long kept number has a side word, so its buffer has room for any such layout.
+    if (into && (into->flags & (kOwned | kScanned | kInteger)) == (kOwned | kScanned) &&
+        into->length > kInlineMax) {
+        out = const_cast<char*>(into->data.ptr);
+        r.length = static_cast<std::uint32_t>(len);
+        r.data.ptr = out;
+        r.flags = kOwned;
+        *into = kNullString;
+    } else {
+        out = start_string(r, len);
+    }
     std::memcpy(out, text, 16);
     out[len] = '\0';
     store8(out + kSideOffset, coef);
@@ -472,7 +484,7 @@ inline Fixed whole_fixed(std::int32_t x) {
 
 }  // namespace
 
-Value add_values(const Value& l, const Value& r, bool subtract, const Numeric& n) {
+Value add_values(const Value& l, const Value& r, bool subtract, const Numeric& n, Value* into) {
     if (n.digits > kShortDigits) return arith(l, r, subtract ? kOpSubtract : kOpAdd, n);
     const std::int32_t p = n.digits;
     Fixed a, b;
@@ -505,7 +517,7 @@ Value add_values(const Value& l, const Value& r, bool subtract, const Numeric& n
             Value out;
             if (f && inline_fraction(neg, c, nd, f, p, out)) return out;
             if (f && nd > f && neg + nd + 1 <= static_cast<std::int32_t>(kSideMax))
-                return side_fraction(neg, c, nd, f);
+                return side_fraction(neg, c, nd, f, into);
             return general_value(Short{neg ? -1 : 1, nd, -f, c}, n);
         }
     }

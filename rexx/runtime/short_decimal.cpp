@@ -406,8 +406,12 @@ Short divide(const Short& a, const Short& b, std::int32_t p) {
                                       Value* into) {
     // The digits right-aligned in two words, and room to copy 16 bytes from any start.
     char digs[32];
-    store8(digs, value_digits8(static_cast<std::uint32_t>(coef / 100000000)) + 0x30 * kLanes8);
-    store8(digs + 8, value_digits8(static_cast<std::uint32_t>(coef % 100000000)) + 0x30 * kLanes8);
+    // Eight digits or fewer (DIGITS 9 gives no more than nine) need no division.
+    const std::uint64_t high = coef / 100000000;
+    store8(digs, high ? value_digits8(static_cast<std::uint32_t>(high)) + 0x30 * kLanes8
+                      : 0x30 * kLanes8);
+    store8(digs + 8,
+           value_digits8(static_cast<std::uint32_t>(coef - high * 100000000)) + 0x30 * kLanes8);
     const char* d = digs + 16 - nd;
     const auto top = static_cast<std::size_t>(nd - f);
     char text[40];
@@ -490,6 +494,14 @@ Value add_values(const Value& l, const Value& r, bool subtract, const Numeric& n
     Fixed a, b;
     if (!fixed_operand(l, p, a) || !fixed_operand(r, p, b)) return general_sum(l, r, subtract, n);
     if (subtract) b.neg = !b.neg;
+    if ((a.frac | b.frac) == 0 && p >= 9) {
+        // Whole operands of at most nine digits: their sum is exact in 64 bits.
+        const std::int64_t x = a.neg ? -static_cast<std::int64_t>(a.coef) : a.coef;
+        const std::int64_t y = b.neg ? -static_cast<std::int64_t>(b.coef) : b.coef;
+        const std::int64_t c = x + y;
+        if (c >= -kMaxInteger && c <= kMaxInteger)
+            return integer_constant(static_cast<std::int32_t>(c));
+    }
     const std::int32_t f = a.frac > b.frac ? a.frac : b.frac;
     const std::int32_t sa = f - a.frac, sb = f - b.frac;
     // Operands that line up below 10^DIGITS are neither cut nor moved by the rounding of the

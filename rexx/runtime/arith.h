@@ -31,9 +31,9 @@ Value arith(const Value& l, const Value& r, int op, const Numeric& n);
 // l + r (l - r when subtract), the same as arith with kOpAdd or kOpSubtract: the entry for sums,
 // which reads the integer form, kept coefficients and short plain strings in place (it lives
 // with the small-precision operators, and past their precision it is arith). `into`, when
-// given, is the record that the result is about to replace (a variable's value): a short
-// buffer it owns may be taken for the result, leaving it the empty string. l and r may share
-// that buffer; they are read first.
+// given, is the record that the result is about to replace (a variable's value): when it is a
+// long kept number, its buffer may be taken for the result, leaving it the empty string. l and
+// r may share that buffer; they are read first.
 Value add_values(const Value& l, const Value& r, bool subtract, const Numeric& n,
                  Value* into = nullptr);
 

@@ -248,6 +248,9 @@ bool whole_operand(const Value& v, std::int32_t& out) {
 
 Value arith(const Value& l, const Value& r, int op, const Numeric& n) {
     if (op < kOpAdd || op > kOpSign) internal_error(320);
+    // Sums read their operands in place on the short path, integer form included.
+    if (op <= kOpSubtract && n.digits <= kShortDigits)
+        return add_values(l, r, op == kOpSubtract, n);
     std::int32_t x, y = 0;
     if (n.digits >= 9 && whole_value(l, x) && (op >= kOpPlus || whole_value(r, y))) {
         Value out;

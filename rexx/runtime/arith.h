@@ -28,6 +28,15 @@ enum ArithOp : int {
 // a whole number (and for // whose integer quotient needs more than DIGITS digits).
 Value arith(const Value& l, const Value& r, int op, const Numeric& n);
 
+// l + r (l - r when subtract), the same as arith with kOpAdd or kOpSubtract: the entry for sums,
+// which reads the integer form, kept coefficients and short plain strings in place (it lives
+// with the small-precision operators, and past their precision it is arith). `into`, when
+// given, is the record that the result is about to replace (a variable's value): when it is a
+// long kept number, its buffer may be taken for the result, leaving it the empty string. l and
+// r may share that buffer; they are read first.
+Value add_values(const Value& l, const Value& r, bool subtract, const Numeric& n,
+                 Value* into = nullptr);
+
 // The same result computed on the digit arrays of the working form alone, without the integer
 // and small-precision paths that arith takes when it can (they must agree with it).
 Value digit_arith(const Value& l, const Value& r, int op, const Numeric& n);

@@ -998,10 +998,31 @@ op_27 : {
     }                              \
     ip += 1 + (ip[1] == 93);       \
     KETRA_NEXT();
+// Sums other than of two integers go to the one function that reads every short form in place.
+// A sum whose left operand is a long kept number borrowed from a variable (x = x + y, typically)
+// and that is assigned next to a cached simple variable may take the buffer of that variable's
+// value (the store then has nothing to free).
+#define KETRA_SUM(op)                                                                         \
+    if (!arith_fast<op>(in, sp)) {                                                            \
+        sync();                                                                               \
+        VarNode* target = nullptr;                                                            \
+        if ((sp[1].flags & (kBorrowed | kScanned)) == (kBorrowed | kScanned)) {               \
+            const std::uint8_t* const store = ip + 1 + (ip[1] == 93);                         \
+            if (*store == 10) target = cached_simple_node(syms[u16_at(store + 1)], scope_id); \
+        }                                                                                     \
+        const Value sum = add_values(sp[1], sp[0], op == kOpSubtract, in.act->numeric,        \
+                                     target ? &target->value : nullptr);                      \
+        drop_entry(sp[0]);                                                                    \
+        drop_entry(sp[1]);                                                                    \
+        *++sp = sum;                                                                          \
+    }                                                                                         \
+    ip += 1 + (ip[1] == 93);                                                                  \
+    KETRA_NEXT();
 op_64:
-    KETRA_ARITH(kOpAdd)
+    KETRA_SUM(kOpAdd)
 op_65:
-    KETRA_ARITH(kOpSubtract)
+    KETRA_SUM(kOpSubtract)
+#undef KETRA_SUM
 op_66:
     KETRA_ARITH(kOpMultiply)
 op_67:

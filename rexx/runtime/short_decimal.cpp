@@ -398,6 +398,50 @@ Short divide(const Short& a, const Short& b, std::int32_t p) {
     return r;
 }
 
+// The fixed notation of the fraction coef * 10^-f with nd > f digits (some before the point)
+// when it takes kInlineMax + 1 to kSideMax characters: a buffer of its own, with the
+// coefficient kept in the side word as to_value keeps it, laid out by whole-word moves. The
+// buffer is the one `into` owns when that is a long kept number too (see add_values).
+[[gnu::noinline]] Value side_fraction(bool neg, std::uint64_t coef, std::int32_t nd, std::int32_t f,
+                                      Value* into) {
+    // The digits right-aligned in two words, and room to copy 16 bytes from any start.
+    char digs[32];
+    // Eight digits or fewer (DIGITS 9 gives no more than nine) need no division.
+    const std::uint64_t high = coef / 100000000;
+    store8(digs, high ? value_digits8(static_cast<std::uint32_t>(high)) + 0x30 * kLanes8
+                      : 0x30 * kLanes8);
+    store8(digs + 8,
+           value_digits8(static_cast<std::uint32_t>(coef - high * 100000000)) + 0x30 * kLanes8);
+    const char* d = digs + 16 - nd;
+    const auto top = static_cast<std::size_t>(nd - f);
+    char text[40];
+    char* o = text + neg;
+    text[0] = '-';
+    std::memcpy(o, d, 16);
+    o[top] = '.';
+    std::memcpy(o + top + 1, d + top, 16);
+    const auto len = static_cast<std::size_t>(neg + nd + 1);
+    Value r{};
+    char* out;
+    // A long kept number has a side word, so its buffer has room for any such layout.
+    if (into && (into->flags & (kOwned | kScanned | kInteger)) == (kOwned | kScanned) &&
+        into->length > kInlineMax) {
+        out = const_cast<char*>(into->data.ptr);
+        r.length = static_cast<std::uint32_t>(len);
+        r.data.ptr = out;
+        r.flags = kOwned;
+        *into = kNullString;
+    } else {
+        out = start_string(r, len);
+    }
+    std::memcpy(out, text, 16);
+    out[len] = '\0';
+    store8(out + kSideOffset, coef);
+    r.scan = static_cast<std::uint16_t>((nd << 8) | f);
+    r.flags |= kNumber | kClassified | kScanned;
+    return r;
+}
+
 // The general steps out of line, so that the sum below keeps a small frame.
 [[gnu::noinline]] Value general_value(const Short& x, const Numeric& n) {
     return to_value(x, n);
@@ -407,13 +451,16 @@ Short divide(const Short& a, const Short& b, std::int32_t p) {
     return to_value(add(to_short(l, n.digits), to_short(r, n.digits), subtract, n.digits), n);
 }
 
-// An operand of a sum read without the general scan: integer form, a kept coefficient or an
-// inline plain string.
+inline Fixed whole_fixed(std::int32_t x) {
+    return Fixed{x < 0 ? 0u - static_cast<std::uint32_t>(x) : static_cast<std::uint32_t>(x), 0,
+                 x < 0, 0};
+}
+
+// An operand of a sum read without the general scan: integer form, a kept coefficient, an
+// inline plain string or a classified whole number.
 [[gnu::always_inline]] inline bool fixed_operand(const Value& v, std::int32_t p, Fixed& out) {
     if (v.flags & kInteger) {
-        const std::int32_t x = v.data.integer;
-        out = Fixed{x < 0 ? 0u - static_cast<std::uint32_t>(x) : static_cast<std::uint32_t>(x), 0,
-                    x < 0, 0};
+        out = whole_fixed(v.data.integer);
         return true;
     }
     if (v.flags & kScanned) {
@@ -427,12 +474,22 @@ Short divide(const Short& a, const Short& b, std::int32_t p) {
         out = Fixed{load8(v.data.ptr + kSideOffset), v.scan & 0xFF, v.data.ptr[0] == '-', nd};
         return true;
     }
-    if (v.length - 1 >= kInlineMax || (v.flags & (kClassified | kNumber)) == kClassified)
+    if (v.length - 1 < kInlineMax) {
+        if ((v.flags & (kClassified | kNumber)) == kClassified) return false;
+        return read_inline(load8(v.data.chars), v.length, out);
+    }
+    // A whole number of nine or ten characters (built by concatenation, say).
+    std::int32_t x;
+    if ((v.flags & (kClassified | kWhole)) != (kClassified | kWhole) || !small_integer(v, x))
         return false;
-    return read_inline(load8(v.data.chars), v.length, out);
+    out = whole_fixed(x);
+    return true;
 }
 
-[[gnu::noinline]] Value sum(const Value& l, const Value& r, bool subtract, const Numeric& n) {
+// The sums that add_values does not settle in its first lines.
+[[gnu::noinline]] Value aligned_sum(const Value& l, const Value& r, bool subtract, const Numeric& n,
+                                    Value* into) {
+    if (n.digits > kShortDigits) return arith(l, r, subtract ? kOpSubtract : kOpAdd, n);
     const std::int32_t p = n.digits;
     Fixed a, b;
     if (!fixed_operand(l, p, a) || !fixed_operand(r, p, b)) return general_sum(l, r, subtract, n);
@@ -463,13 +520,44 @@ Short divide(const Short& a, const Short& b, std::int32_t p) {
             const std::int32_t nd = digit_count(c);
             Value out;
             if (f && inline_fraction(neg, c, nd, f, p, out)) return out;
+            if (f && nd > f && neg + nd + 1 <= static_cast<std::int32_t>(kSideMax))
+                return side_fraction(neg, c, nd, f, into);
             return general_value(Short{neg ? -1 : 1, nd, -f, c}, n);
         }
     }
     return general_sum(l, r, subtract, n);
 }
 
+// The value of an operand in integer form or written inline as one to eight digits ("05"), read
+// in place; false for any other record. Sums of two such operands at DIGITS 9 or more are
+// exact, whatever classification the characters had.
+[[gnu::always_inline]] inline bool digits_operand(const Value& v, std::int32_t& out) {
+    if (v.flags & kInteger) {
+        out = v.data.integer;
+        return true;
+    }
+    std::uint32_t d;
+    // A kept inline number is a fraction; an absent or empty record has length 0.
+    if ((v.flags & kScanned) || v.length - 1 >= kInlineMax ||
+        !chars8_value(load8(v.data.chars), v.length, d))
+        return false;
+    out = static_cast<std::int32_t>(d);
+    return true;
+}
+
 }  // namespace
+
+// Integer-form operands and short digit strings ("05", a piece of a date) are summed here,
+// before the frame of the general sum is set up.
+Value add_values(const Value& l, const Value& r, bool subtract, const Numeric& n, Value* into) {
+    std::int32_t x, y;
+    if (n.digits >= 9 && digits_operand(l, x) && digits_operand(r, y)) {
+        const std::int64_t c = subtract ? std::int64_t{x} - y : std::int64_t{x} + y;
+        if (c >= -kMaxInteger && c <= kMaxInteger)
+            return integer_constant(static_cast<std::int32_t>(c));
+    }
+    return aligned_sum(l, r, subtract, n, into);
+}
 
 namespace {
 
@@ -494,7 +582,7 @@ namespace {
 // Each kind in a function of its own: the frame of the general layout is set up only where
 // it is needed.
 Value short_arith(const Value& l, const Value& r, int op, const Numeric& n) {
-    if (op <= kOpSubtract) return sum(l, r, op == kOpSubtract, n);
+    if (op <= kOpSubtract) return add_values(l, r, op == kOpSubtract, n);
     return product_or_quotient(l, r, op, n);
 }
 

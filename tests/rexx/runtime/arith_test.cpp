@@ -298,7 +298,8 @@ TEST_F(Arith, ShortPathMatchesDigitPath) {
 
 // Short plain operands, which are read with word arithmetic, against the digit path:
 // every shape of eight characters or fewer (a lone sign or period, a second period, a period
-// at either end, leading zeros, zero with a fraction, blanks, signs, exponents), and running
+// at either end, leading zeros, zero with a fraction, blanks, signs, exponents), whole numbers
+// of nine and ten characters, and running
 // totals whose results feed back as operands across the inline and the buffered lengths.
 TEST_F(Arith, ShortSumsMatchDigitPath) {
     // The result's characters, or "error N".
@@ -320,13 +321,14 @@ TEST_F(Arith, ShortSumsMatchDigitPath) {
         NumberBuffer buf;
         return std::string(view_of(v, buf));
     };
-    const char* shapes[] = {"-",        "-05",      "00000000", "-0000001", ".",        "-.",
-                            "1.",       ".5",       "-.5",      "0.0",      "-0.000",   "00.10",
-                            "1.2.3",    "12.3",     "-12.30",   "9999999",  "99999.99", "-9999.99",
-                            "0.000001", ".0000001", "1234567.", "12345678", "-1234567", "5-",
-                            "1e5",      " 1.5",     "1.5 ",     "+1.5",     "1,5",      "",
-                            "0",        "05",       "-0",       "0.5",      "99.5",     "-99.5",
-                            "1.0",      "0.01",     "7"};
+    const char* shapes[] = {
+        "-",          "-05",       "00000000", "-0000001", ".",         "-.",        "1.",
+        ".5",         "-.5",       "0.0",      "-0.000",   "00.10",     "1.2.3",     "12.3",
+        "-12.30",     "9999999",   "99999.99", "-9999.99", "0.000001",  ".0000001",  "1234567.",
+        "12345678",   "-1234567",  "5-",       "1e5",      " 1.5",      "1.5 ",      "+1.5",
+        "1,5",        "",          "0",        "05",       "-0",        "0.5",       "99.5",
+        "-99.5",      "1.0",       "0.01",     "7",        "123456789", "-99999999", "999999999",
+        "-123456789", "1000000000"};
     std::vector<ValueHolder> ops;
     for (const char* s : shapes) {
         ops.emplace_back(make_value(s));

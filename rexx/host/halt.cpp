@@ -65,6 +65,10 @@ bool halt_check_slow(ExecInstance* inst) {
     return poll_and_reload(inst);
 }
 
+void halt_give_turn(ExecInstance* inst) {
+    if (!(inst->run_flags & kRunHaltChecksOff)) yield_turn(inst);
+}
+
 bool halt_expired_slow(ExecInstance* inst) {
     if (inst->run_flags & kRunHaltChecksOff) {
         g_lib.halt_raised = false;

@@ -12,6 +12,8 @@ namespace ketra {
 bool halt_check_slow(ExecInstance* inst);
 // The rest of a check whose countdown has run out; see halt_countdown_expired.
 bool halt_expired_slow(ExecInstance* inst);
+// The turn for other threads of a check that does not poll (none while checks are off).
+void halt_give_turn(ExecInstance* inst);
 
 // Gives other threads a turn at the interface and, when this check polls, looks for a halt
 // request (RexxSetHalt, the RXHLT exit, or a break that the console reported). True when a halt
@@ -32,9 +34,9 @@ inline bool halt_check(ExecInstance* inst) {
     return halt_check_slow(inst);
 }
 
-// The interpreter's clause boundary decrements the countdown itself and looks at nothing else
-// while it stays at 1 or above, so that a boundary costs one decrement and test. Other threads
-// then get their turn at the checks that poll (every 100 / HaltCheckPercent clauses).
+// The interpreter's clause boundary decrements the countdown itself and, while it stays at 1 or
+// above, looks only at whether another thread waits for the interface (api_contended), so that a
+// boundary costs a decrement and two tests; a waiting thread gets its turn at the next clause.
 //
 // Something that must be seen at the very next boundary (a CALL trap waiting to be made) pulls
 // the countdown below 1 by kClauseAttention; the boundary takes that back before it counts, so

@@ -757,7 +757,11 @@ void call_rxini(Interp& in) {
 [[gnu::noinline]] void clause_boundary(Interp& in) {
     ExecInstance* inst = in.inst;
     take_clause_attention(inst);
-    if (inst->halt_countdown < 1 && halt_countdown_expired(inst)) halt_raised(in);
+    if (inst->halt_countdown < 1) {
+        if (halt_countdown_expired(inst)) halt_raised(in);
+    } else if (platform::api_contended()) {
+        halt_give_turn(inst);  // a check that does not poll still lets a waiting thread in
+    }
     take_clause_attention(inst);
     if (in.frame->pending_calls > 0) {
         make_pending_calls(in);
@@ -843,7 +847,8 @@ cold_end:
     resync();
     if (in.ended) return;
 clause:
-    // One decrement and test; everything else a boundary looks at pulls the countdown down.
+    // One decrement and test, and a look for a thread waiting for the interface (which gets its
+    // turn at every clause); everything else a boundary looks at pulls the countdown down.
 #if defined(__GNUC__) && defined(__x86_64__)
     // The compiler reloads and tests the decremented count; the flags of the decrement suffice.
     asm goto("subl $1, %0\n\tjle %l[boundary_due]"
@@ -854,11 +859,13 @@ clause:
 #else
     if (--inst->halt_countdown < 1) goto boundary_due;
 #endif
+    if (platform::api_contended()) [[unlikely]]
+        goto boundary_due;
     KETRA_NEXT();
 boundary_due:
     // A due check that finds nothing to do (the commonest case) costs no call.
     if (inst->halt_countdown > -kClauseAttention / 2 && halt_check_quiet(inst)) {
-        inst->halt_countdown = inst->halt_reload;
+        if (inst->halt_countdown < 1) inst->halt_countdown = inst->halt_reload;
         KETRA_NEXT();
     }
     sync();

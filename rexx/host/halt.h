@@ -15,21 +15,27 @@ bool halt_expired_slow(ExecInstance* inst);
 // The turn for other threads of a check that does not poll (none while checks are off).
 void halt_give_turn(ExecInstance* inst);
 
+// Whether a check that polls would find nothing to do: no thread waiting, no request, no break,
+// no exit to ask, checks not off.
+inline bool halt_check_quiet(const ExecInstance* inst) {
+    return !(inst->run_flags & kRunHaltChecksOff) && !platform::api_contended() &&
+           !g_lib.halt_pending && !g_lib.halt_raised &&
+           !detail::g_interrupt.load(std::memory_order_relaxed) && !inst->exits[RXHLT].handler;
+}
+
 // Gives other threads a turn at the interface and, when this check polls, looks for a halt
 // request (RexxSetHalt, the RXHLT exit, or a break that the console reported). True when a halt
 // is to be raised. Inline here is everything that finds nothing to do: no thread waiting, and
 // either no poll due or a poll that would find no request, no break and no exit to ask.
 inline bool halt_check(ExecInstance* inst) {
-    if (!(inst->run_flags & kRunHaltChecksOff) && !platform::api_contended()) [[likely]] {
-        if (inst->halt_countdown > 1) {
+    if (inst->halt_countdown > 1) {
+        if (!(inst->run_flags & kRunHaltChecksOff) && !platform::api_contended()) [[likely]] {
             --inst->halt_countdown;
             return false;
         }
-        if (!g_lib.halt_pending && !g_lib.halt_raised &&
-            !detail::g_interrupt.load(std::memory_order_relaxed) && !inst->exits[RXHLT].handler) {
-            inst->halt_countdown = inst->halt_reload;
-            return false;
-        }
+    } else if (halt_check_quiet(inst)) {
+        inst->halt_countdown = inst->halt_reload;
+        return false;
     }
     return halt_check_slow(inst);
 }
@@ -48,14 +54,6 @@ inline void request_clause_attention(ExecInstance* inst) {
 }
 inline void take_clause_attention(ExecInstance* inst) {
     if (inst->halt_countdown <= -kClauseAttention / 2) inst->halt_countdown += kClauseAttention;
-}
-
-// Whether a check that polls would find nothing to do: no thread waiting, no request, no break,
-// no exit to ask, checks not off.
-inline bool halt_check_quiet(const ExecInstance* inst) {
-    return !(inst->run_flags & kRunHaltChecksOff) && !platform::api_contended() &&
-           !g_lib.halt_pending && !g_lib.halt_raised &&
-           !detail::g_interrupt.load(std::memory_order_relaxed) && !inst->exits[RXHLT].handler;
 }
 
 // halt_check for a boundary that has already decremented the countdown below 1 (and taken back
